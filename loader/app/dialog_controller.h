@@ -1,0 +1,42 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "ui.h"
+
+namespace zamel {
+
+// The toolkit-free half of a modal dialog: it holds the dialog's fields and
+// handlers; a view (Qt, or ScriptedUi in tests) shows the fields, runs the
+// timers the controller asks for and forwards ticks and Cancel.
+class DialogController {
+public:
+    virtual ~DialogController() = default;
+
+    virtual std::string caption() const = 0;
+    virtual void onInit() = 0;
+    virtual void onTimer(int timerId) = 0;
+    virtual void onCancel() = 0;
+
+    bool ended() const { return ended_; }
+    DialogResult result() const { return result_; }
+
+    // Running timers: identifier -> period in milliseconds.
+    const std::map<int, int>& timers() const { return timers_; }
+
+protected:
+    void startTimer(int timerId, int periodMs) { timers_[timerId] = periodMs; }
+    void stopTimer(int timerId) { timers_.erase(timerId); }
+    void endDialog(DialogResult result) {
+        ended_ = true;
+        result_ = result;
+    }
+
+private:
+    std::map<int, int> timers_;
+    bool ended_ = false;
+    DialogResult result_ = DialogResult::Cancel;
+};
+
+}  // namespace zamel

@@ -1,0 +1,74 @@
+#include "scripted_ui.h"
+
+#include <gtest/gtest.h>
+
+namespace zamel::testing {
+
+void ScriptedUi::expectMessage(std::string text, std::string title, MessageIcon icon,
+                               MessageAnswer answer) {
+    questions_.push_back({std::move(text), std::move(title), icon, answer});
+}
+
+void ScriptedUi::expectOpenFile(std::optional<std::string> chosenPath) {
+    fileChoices_.push_back(std::move(chosenPath));
+}
+
+MessageAnswer ScriptedUi::messageBox(const std::string& text, const std::string& title,
+                                     MessageButtons buttons, MessageIcon icon) {
+    askedTexts_.push_back(text);
+    if (questions_.empty()) {
+        ADD_FAILURE() << "unexpected message box \"" << text << "\" titled \"" << title << "\"";
+        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+    }
+    Question q = questions_.front();
+    questions_.pop_front();
+    EXPECT_EQ(q.text, text);
+    EXPECT_EQ(q.title, title);
+    EXPECT_EQ(static_cast<int>(q.icon), static_cast<int>(icon)) << "icon of \"" << text << "\"";
+    return q.answer;
+}
+
+std::optional<std::string> ScriptedUi::openFile(const std::string& title, const std::string&,
+                                                const std::string&, const std::string&) {
+    if (fileChoices_.empty()) {
+        ADD_FAILURE() << "unexpected file dialog \"" << title << "\"";
+        return std::nullopt;
+    }
+    auto choice = fileChoices_.front();
+    fileChoices_.pop_front();
+    return choice;
+}
+
+DialogResult ScriptedUi::runModal(DialogController& controller) {
+    controller.onInit();
+    ticksRun_ = 0;
+    while (!controller.ended()) {
+        if (ticksRun_ >= tickLimit_) {
+            ADD_FAILURE() << "dialog \"" << controller.caption() << "\" still open after "
+                          << tickLimit_ << " ticks";
+            controller.onCancel();
+            break;
+        }
+        if (controller.timers().empty()) {
+            ADD_FAILURE() << "dialog \"" << controller.caption() << "\" waits with no timer";
+            controller.onCancel();
+            break;
+        }
+        // The shortest timer fires next; the dialogs here run one timer each.
+        auto next = controller.timers().begin();
+        for (auto it = controller.timers().begin(); it != controller.timers().end(); ++it)
+            if (it->second < next->second) next = it;
+        const int timerId = next->first;
+        const int periodMs = next->second;
+        if (clock_ != nullptr) clock_->sleepMs(periodMs);
+        ++ticksRun_;
+        if (tickHook_ && !tickHook_(ticksRun_)) {
+            controller.onCancel();
+            continue;
+        }
+        controller.onTimer(timerId);
+    }
+    return controller.result();
+}
+
+}  // namespace zamel::testing

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "clock.h"
+#include "dialog_controller.h"
+#include "ui.h"
+
+namespace zamel::testing {
+
+// A Ui for tests: every message box must match the next scripted question
+// (text, title, icon) and gets its scripted answer; modal controllers are run by
+// calling their timer handler until they end, with a bound so a test never hangs.
+class ScriptedUi final : public Ui {
+public:
+    struct Question {
+        std::string text;
+        std::string title;
+        MessageIcon icon;
+        MessageAnswer answer;
+    };
+
+    void expectMessage(std::string text, std::string title, MessageIcon icon,
+                       MessageAnswer answer = MessageAnswer::Ok);
+    void expectOpenFile(std::optional<std::string> chosenPath);
+
+    // Ticks advance this clock by the timer's period before each onTimer call.
+    void setClock(Clock* clock) { clock_ = clock; }
+    // Called before every tick with the tick number (1-based); a test plays the
+    // receiver here. Returning false presses Cancel instead of ticking.
+    void setTickHook(std::function<bool(int tick)> hook) { tickHook_ = std::move(hook); }
+    void setTickLimit(int ticks) { tickLimit_ = ticks; }
+
+    // Questions not yet asked; a test ends by checking this is empty.
+    std::size_t pendingQuestions() const { return questions_.size(); }
+    const std::vector<std::string>& statusTexts() const { return statusTexts_; }
+    const std::vector<std::string>& askedTexts() const { return askedTexts_; }
+    int ticksRun() const { return ticksRun_; }
+    bool quitCalled() const { return quitCalled_; }
+
+    MessageAnswer messageBox(const std::string& text, const std::string& title,
+                             MessageButtons buttons, MessageIcon icon) override;
+    std::optional<std::string> openFile(const std::string& title, const std::string& defaultExt,
+                                        const std::string& filter,
+                                        const std::string& defaultName) override;
+    DialogResult runModal(DialogController& controller) override;
+    void setStatusPane(const std::string& text) override { statusTexts_.push_back(text); }
+    void quit() override { quitCalled_ = true; }
+    void pumpMessages() override {}
+
+private:
+    std::deque<Question> questions_;
+    std::deque<std::optional<std::string>> fileChoices_;
+    std::vector<std::string> statusTexts_;
+    std::vector<std::string> askedTexts_;
+    Clock* clock_ = nullptr;
+    std::function<bool(int)> tickHook_;
+    int tickLimit_ = 1000;
+    int ticksRun_ = 0;
+    bool quitCalled_ = false;
+};
+
+}  // namespace zamel::testing
