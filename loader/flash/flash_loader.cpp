@@ -1,0 +1,602 @@
+#include "flash_loader.h"
+
+#include "clock.h"
+#include "legacy_phase_source.h"
+#include "receiver_link.h"
+#include "serial_result.h"
+#include "serial_stream.h"
+
+namespace zamel {
+
+namespace {
+
+// Bytes the loader sends.
+constexpr std::uint8_t kHelloAnswer = 0x55;
+constexpr std::uint8_t kEraseRequest = 0x6A;
+constexpr std::uint8_t kColdStart = 0x69;
+
+// Bytes the unit sends.
+constexpr int kOk = 0x55;
+constexpr int kRecWait = 0x77;
+constexpr int kHello = 0xAA;
+constexpr int kBadCmd = 0x83;
+constexpr int kFail = 0x84;
+constexpr int kBadType = 0x86;
+constexpr int kRestartFile = 0x87;
+constexpr int kRecNumber = 0x89;
+constexpr int kDebug = 0x8E;
+constexpr int kSectorErased = 0x8F;
+
+constexpr std::uint32_t kEndAddressSlack = 0x10000;
+// Unexpected bytes in NoConnect after which the receive queue is thrown away.
+constexpr std::int32_t kNoConnectClearEvery = 15;
+
+bool isResendRequest(int reply) {
+    return reply == 0x81 || reply == 0x82 || reply == 0x85 || reply == 0x88;
+}
+
+// The erase-frame fields as the log has always shown them: the four bytes of
+// each big-endian field read back as a little-endian number.
+long littleEndianField(const std::array<std::uint8_t, kEraseFrameLength>& frame, std::size_t at) {
+    const std::uint32_t value = static_cast<std::uint32_t>(frame[at]) |
+                                static_cast<std::uint32_t>(frame[at + 1]) << 8 |
+                                static_cast<std::uint32_t>(frame[at + 2]) << 16 |
+                                static_cast<std::uint32_t>(frame[at + 3]) << 24;
+    return static_cast<long>(value);
+}
+
+constexpr std::size_t kEraseStartAt = 3;
+constexpr std::size_t kEraseEndAt = 7;
+
+}  // namespace
+
+FlashLoader::FlashLoader(ImageFile& image, SerialStream& stream, bool recordMode,
+                         std::uint32_t baseAddress, std::uint32_t eraseEnd, bool verifyEcho,
+                         const ReceiverLink& link, const Clock& clock,
+                         const LegacyPhaseSource* phaseSource)
+    : currentAddress(baseAddress),
+      stream(&stream),
+      baseAddress(baseAddress),
+      endAddress(link.reloadBootBlock ? image.imageSize
+                                      : baseAddress + image.imageSize + kEndAddressSlack),
+      image(&image),
+      recordMode(recordMode),
+      verifyEcho(verifyEcho),
+      link_(link),
+      clock_(clock),
+      phaseSource_(phaseSource) {
+    std::uint16_t errorBits = 0;
+    state =
+        stream.status(errorBits) != kSerialOk ? FlashLoaderState::NoPort : FlashLoaderState::Reset;
+    eraseFrame = buildEraseFrame(baseAddress, eraseEnd != 0 ? eraseEnd : endAddress);
+}
+
+bool FlashLoader::step() {
+    switch (state) {
+        case FlashLoaderState::NoPort:
+        case FlashLoaderState::InvalidFlash:
+            return false;
+        case FlashLoaderState::Reset:
+            return onReset();
+        case FlashLoaderState::NoConnect:
+            return onNoConnect();
+        case FlashLoaderState::Hand:
+            return onHand();
+        case FlashLoaderState::EraseCmd:
+            return onEraseCmd();
+        case FlashLoaderState::EraseAdr:
+            return onEraseAdr();
+        case FlashLoaderState::Erasing:
+            return onErasing();
+        case FlashLoaderState::SendCold:
+            return onSendCold();
+        case FlashLoaderState::WaitCold:
+            return onWaitCold();
+        case FlashLoaderState::SendRec:
+            return onSendRec();
+        case FlashLoaderState::WaitRec:
+            return onWaitRec();
+        case FlashLoaderState::Prog:
+            return onProg();
+        case FlashLoaderState::WriteFail:
+            return onWriteFail();
+        case FlashLoaderState::FileDone:
+            return onFileDone();
+        case FlashLoaderState::SendEnd:
+            return onSendEnd();
+        case FlashLoaderState::EndChecksum:
+            return onEndChecksum();
+        case FlashLoaderState::EndSize:
+            return onEndSize();
+        case FlashLoaderState::AllDone:
+            return onAllDone();
+        case FlashLoaderState::Debug1:
+            return onDebug1();
+        case FlashLoaderState::Debug2:
+            return onDebug2();
+        case FlashLoaderState::RecNum1:
+            return onRecNum(FlashLoaderState::RecNum2, 1);
+        case FlashLoaderState::RecNum2:
+            return onRecNum(FlashLoaderState::RecNum3, 2);
+        case FlashLoaderState::RecNum3:
+            return onRecNum(FlashLoaderState::RecNum4, 3);
+        case FlashLoaderState::RecNum4:
+            return onRecNum(FlashLoaderState::SendRec, 4);
+    }
+    return false;
+}
+
+void FlashLoader::sendEnd() {
+    stream->clearTransmit();
+    stream->write(kEndFrame);
+    stream->clearReceive(0);
+    stream->drainTransmit();
+    state = FlashLoaderState::SendEnd;
+}
+
+void FlashLoader::startSecondFile(ImageFile& nextImage, std::uint32_t nextBaseAddress) {
+    image = &nextImage;
+    baseAddress = nextBaseAddress;
+    currentAddress = nextBaseAddress;
+    endAddress = nextBaseAddress + nextImage.imageSize;
+    bytesSent = 0;
+    state = FlashLoaderState::SendRec;
+    debugLog.line("SECOND FILE - %08lx to %08lx", static_cast<unsigned long>(baseAddress),
+                  static_cast<unsigned long>(endAddress));
+}
+
+bool FlashLoader::onReset() {
+    bytesSent = 0;
+    recordCounter = 0;
+    currentAddress = baseAddress;
+    state = FlashLoaderState::NoConnect;
+    debugLog.line("RESET");
+    return true;
+}
+
+bool FlashLoader::onNoConnect() {
+    const int reply = stream->readByte(0);
+    if (reply == kHello) {
+        stream->clearReceive(0);
+        stream->writeByte(kHelloAnswer);
+        state = FlashLoaderState::Hand;
+        debugLog.line("NO CONNECT - hello");
+        return true;
+    }
+    if (reply == kRecWait) {
+        state = FlashLoaderState::SendRec;
+        debugLog.line("NO CONNECT - rec_wait");
+        return true;
+    }
+    if (++noConnectCount >= kNoConnectClearEvery) {
+        noConnectCount = 0;
+        stream->clearReceive(0);
+    }
+    debugLog.line("NO CONNECT - other");
+    return moreWaiting();
+}
+
+bool FlashLoader::onHand() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk) {
+        stream->clearReceive(0);
+        stream->writeByte(kEraseRequest);
+        noteSendTime();
+        sectorsErased = 0;
+        state = recordMode ? FlashLoaderState::SendRec : FlashLoaderState::EraseCmd;
+        debugLog.line("HAND - OK");
+        return true;
+    }
+    if (reply == kHello) {
+        stream->writeByte(kHelloAnswer);
+        debugLog.line("HAND - hello");
+    } else if (reply == kBadType) {
+        state = FlashLoaderState::InvalidFlash;
+        debugLog.line("HAND - Bad type");
+    } else if (reply != kSerialNoData) {
+        debugLog.line("HAND - error %04x", reply);
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onEraseCmd() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk) {
+        debugLog.line("ERASE CMD - Erasing %08ld:%08ld",
+                      littleEndianField(eraseFrame, kEraseStartAt),
+                      littleEndianField(eraseFrame, kEraseEndAt));
+        sendEraseFrame();
+        state = FlashLoaderState::EraseAdr;
+        debugLog.line("ERASE CMD - Erasing %08lx:%08lx",
+                      littleEndianField(eraseFrame, kEraseStartAt),
+                      littleEndianField(eraseFrame, kEraseEndAt));
+        return true;
+    }
+    if (reply == kHello) {
+        stream->writeByte(kHelloAnswer);
+        state = FlashLoaderState::Hand;
+        debugLog.line("ERASE CMD - hello");
+        return true;
+    }
+    if (reply == kBadCmd) {
+        state = FlashLoaderState::NoConnect;
+        debugLog.line("ERASE CMD - bad cmd");
+        return moreWaiting();
+    }
+    if (timedOut(kEraseCmdTimeoutSeconds)) {
+        stream->clearReceive(0);
+        stream->writeByte(kEraseRequest);
+        noteSendTime();
+        debugLog.line("ERASE CMD - timeout");
+        return true;
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onEraseAdr() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk) {
+        state = FlashLoaderState::Erasing;
+        debugLog.line("ERASE ADR - OK");
+        return true;
+    }
+    if (isResendRequest(reply)) {
+        sendEraseFrame();
+        debugLog.line("SENDING ERASE - Erasing %08lx:%08lx",
+                      littleEndianField(eraseFrame, kEraseStartAt),
+                      littleEndianField(eraseFrame, kEraseEndAt));
+        return true;
+    }
+    if (reply == kBadCmd) {
+        state = FlashLoaderState::NoConnect;
+        debugLog.line("ERASE ADR - bad");
+    } else if (reply == kFail) {
+        state = FlashLoaderState::WriteFail;
+        debugLog.line("ERASE ADR - fail");
+    } else if (reply == kSerialNoData) {
+        if (timedOut(kEraseAdrTimeoutSeconds)) {
+            sendEraseFrame();
+            debugLog.line("ERASE ADR - timeout");
+            return true;
+        }
+    } else {
+        debugLog.line("ERASE ADR - error %04x", reply);
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onErasing() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk || reply == kRecWait) {
+        bytesSent = 0;
+        state = FlashLoaderState::SendCold;
+        debugLog.line(reply == kOk ? "ERASING - OK" : "ERASING - rec wait");
+        return true;
+    }
+    if (reply == kSectorErased) {
+        ++sectorsErased;
+        debugLog.line("ERASING - sector erased");
+    } else if (reply != kSerialNoData) {
+        debugLog.line("ERASING - error %04x", reply);
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onSendCold() {
+    stream->writeByte(kColdStart);
+    state = FlashLoaderState::WaitCold;
+    debugLog.line("SEND COLD");
+    return true;
+}
+
+bool FlashLoader::onWaitCold() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk || reply == kRecWait) {
+        state = FlashLoaderState::SendRec;
+        debugLog.line(reply == kOk ? "WAIT COLD - OK" : "WAIT COLD - rec wait");
+        return true;
+    }
+    if (reply != kSerialNoData) debugLog.line("WAIT COLD - error %04x", reply);
+    return moreWaiting();
+}
+
+bool FlashLoader::onSendRec() {
+    const std::span<std::uint8_t> frame(recordFrame);
+    int count = 0;
+    if (currentAddress > endAddress) {
+        debugLog.line("SEND REC - Address %08lx past end %08lx",
+                      static_cast<unsigned long>(currentAddress),
+                      static_cast<unsigned long>(endAddress));
+    } else {
+        if (currentAddress == baseAddress && link_.reloadBootBlock) baseAddress = 0;
+        std::uint32_t offset = currentAddress - baseAddress;
+        count = image->readBlock(frame.subspan(kRecordHeaderLength, kRecordDataCapacity),
+                                 kRecordDataLength, offset);
+        currentAddress = image->isSRecord ? offset : baseAddress + offset;
+        debugLog.line("Read %d bytes for address %08lx", count,
+                      static_cast<unsigned long>(currentAddress));
+    }
+    if (count < 1) {
+        recordLength = 0;
+        noteSendTime();
+        state = FlashLoaderState::FileDone;
+        debugLog.line("SEND REC - 0 len");
+        return true;
+    }
+    const std::uint32_t address =
+        recordMode ? static_cast<std::uint32_t>(static_cast<std::int32_t>(recordCounter))
+                   : currentAddress;
+    const std::size_t length = completeRecordFrame(frame, address, static_cast<std::size_t>(count));
+    if (length == 0) {
+        // The reader returned more than its own limit: never send a cut frame.
+        recordLength = 0;
+        state = FlashLoaderState::InvalidFlash;
+        debugLog.line("SEND REC - block of %d bytes does not fit", count);
+        return false;
+    }
+    recordLength = static_cast<std::int16_t>(length - kRecordHeaderLength - kRecordTrailerLength);
+    sendRecordFrame();
+    state = FlashLoaderState::WaitRec;
+    debugLog.lineWithDump(currentRecordFrame(),
+                          "SEND REC - %d bytes:", static_cast<int>(recordFrameLength()));
+    return moreWaiting();
+}
+
+bool FlashLoader::onWaitRec() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk) {
+        debugWord = 0;
+        reportedValue = 0;
+        debugCount = 0;
+        state = FlashLoaderState::Prog;
+        debugLog.line("WAIT REC - OK");
+        return true;
+    }
+    if (reply == kRestartFile) {
+        currentAddress = baseAddress;
+        bytesSent = 0;
+        // Record-mode frames carry the record number: restarting the file
+        // without restarting the count would label its first record wrongly.
+        if (recordMode) recordCounter = 0;
+        state = FlashLoaderState::WaitCold;
+        debugLog.line("WAIT REC - reset");
+        return true;
+    }
+    if (isResendRequest(reply)) {
+        resendRecord(reply);
+    } else if (reply == kFail) {
+        state = FlashLoaderState::WriteFail;
+        debugLog.line("WAIT REC - fail");
+    } else if (reply == kDebug) {
+        savedState = FlashLoaderState::WaitRec;
+        state = FlashLoaderState::Debug1;
+        debugLog.line("WAIT REC - debug");
+    } else if (reply == kSerialNoData) {
+        if (timedOut(kWaitRecTimeoutSeconds)) {
+            sendRecordFrame();
+            debugLog.lineWithDump(currentRecordFrame(), "WAIT REC - timeout resend %d bytes:",
+                                  static_cast<int>(recordFrameLength()));
+        }
+    } else {
+        debugLog.line("WAIT REC - error %04x", reply);
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onProg() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk || reply == kRecWait) {
+        acknowledgeRecord(reply);
+        return true;
+    }
+    if (isResendRequest(reply)) {
+        resendRecord(reply);
+        state = FlashLoaderState::WaitRec;
+    } else if (reply == kFail) {
+        state = FlashLoaderState::WriteFail;
+        debugLog.line("PROG - fail");
+    } else if (reply == kRecNumber) {
+        state = FlashLoaderState::RecNum1;
+        debugLog.line("PROG - rec number");
+    } else if (reply == kDebug) {
+        savedState = FlashLoaderState::Prog;
+        state = FlashLoaderState::Debug1;
+        debugLog.line("PROG - debug");
+    } else if (reply != kSerialNoData) {
+        debugLog.line("PROG - error %04x", reply);
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onRecNum(FlashLoaderState next, int number) {
+    const int reply = stream->readByte(0);
+    if (reply == kSerialNoData) return moreWaiting();
+    debugLog.line("REC NUM %d - %02x", number, reply);
+    state = next;
+    if (next != FlashLoaderState::SendRec) return true;
+    // The unit wants the previous record again. Neither the counters nor the
+    // address may move before the start of the file.
+    const auto record = static_cast<std::uint32_t>(kRecordDataLength);
+    bytesSent = bytesSent >= record ? bytesSent - record : 0;
+    currentAddress = currentAddress - baseAddress >= record ? currentAddress - record : baseAddress;
+    if (recordCounter > 0) --recordCounter;
+    debugLog.line("Reset to record %ld address %ld", static_cast<long>(recordCounter),
+                  static_cast<long>(currentAddress));
+    return true;
+}
+
+bool FlashLoader::onDebug1() {
+    const int reply = stream->readByte(0);
+    if (reply == kSerialNoData) return moreWaiting();
+    debugWord = static_cast<std::uint16_t>(reply << 8);
+    state = FlashLoaderState::Debug2;
+    debugLog.line("DEBUG 1 - %02x", reply);
+    return true;
+}
+
+bool FlashLoader::onDebug2() {
+    const int reply = stream->readByte(0);
+    if (reply == kSerialNoData) return moreWaiting();
+    debugWord = static_cast<std::uint16_t>(debugWord | reply);
+    ++debugCount;
+    if (debugCount == 1) reportedValue = debugWord;
+    if (debugCount == 2) combineDebugWords();
+    state = savedState;
+    debugLog.line("DEBUG 2 - %02x", reply);
+    return true;
+}
+
+bool FlashLoader::onWriteFail() {
+    state = FlashLoaderState::Reset;
+    return moreWaiting();
+}
+
+bool FlashLoader::onFileDone() {
+    debugLog.line("FILE DONE");
+    return false;
+}
+
+bool FlashLoader::onSendEnd() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk) {
+        state = recordMode ? FlashLoaderState::EndChecksum : FlashLoaderState::AllDone;
+        debugLog.line("SEND END - OK");
+        return true;
+    }
+    if (reply == kSerialNoData) {
+        if (timedOut(kSendEndTimeoutSeconds)) {
+            stream->clearTransmit();
+            stream->write(kEndFrame);
+            stream->clearReceive(0);
+            noteSendTime();
+            debugLog.line("SEND END - timeout, resend");
+            return true;
+        }
+    } else {
+        debugLog.line("SEND END - error %04x", reply);
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onEndChecksum() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk) {
+        unitChecksum = debugWord;
+        reportedValue = 0;
+        debugCount = 0;
+        state = FlashLoaderState::EndSize;
+    } else if (reply == kDebug) {
+        savedState = FlashLoaderState::EndChecksum;
+        state = FlashLoaderState::Debug1;
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onEndSize() {
+    const int reply = stream->readByte(0);
+    if (reply == kOk) {
+        unitSize = reportedValue;
+        state = FlashLoaderState::AllDone;
+    } else if (reply == kDebug) {
+        savedState = FlashLoaderState::EndSize;
+        state = FlashLoaderState::Debug1;
+    }
+    return moreWaiting();
+}
+
+bool FlashLoader::onAllDone() {
+    state = FlashLoaderState::Reset;
+    debugLog.line("ALL DONE");
+    return moreWaiting();
+}
+
+bool FlashLoader::moreWaiting() { return stream->receiveCount() > 0; }
+
+bool FlashLoader::timedOut(std::int64_t limitSeconds) const {
+    return clock_.calendarSeconds() - lastSendTime > limitSeconds;
+}
+
+void FlashLoader::noteSendTime() { lastSendTime = clock_.calendarSeconds(); }
+
+void FlashLoader::sendEraseFrame() {
+    stream->clearTransmit();
+    stream->write(eraseFrame);
+    stream->clearReceive(0);
+    noteSendTime();
+}
+
+void FlashLoader::sendRecordFrame() {
+    stream->clearTransmit();
+    stream->write(currentRecordFrame());
+    stream->clearReceive(0);
+    noteSendTime();
+}
+
+void FlashLoader::resendRecord(int reply) {
+    sendRecordFrame();
+    debugLog.lineWithDump(currentRecordFrame(), "WAIT REC - %04x resend %d bytes:", reply,
+                          static_cast<int>(recordFrameLength()));
+}
+
+void FlashLoader::acknowledgeRecord(int reply) {
+    if (debugCount == 2 && reportedValue != 0 && verifyEcho) {
+        debugLog.line("Got %08lx back", static_cast<unsigned long>(reportedValue));
+        // The unit took records only up to reportedValue: go on after it. A value
+        // below the file's start is not an address of this file and is not followed.
+        if (!recordMode && reportedValue < currentAddress && reportedValue >= baseAddress) {
+            currentAddress = reportedValue;
+            recordLength = kRecordDataLength;
+            bytesSent -= kRecordDataLength;
+            debugLog.line("Handshake error - resending");
+        }
+    }
+    currentAddress += static_cast<std::uint32_t>(recordLength);
+    bytesSent += static_cast<std::uint32_t>(recordLength);
+    ++recordCounter;
+    state = FlashLoaderState::SendRec;
+    debugLog.line(reply == kOk ? "PROG - OK" : "PROG - rec wait");
+}
+
+void FlashLoader::combineDebugWords() {
+    const std::uint16_t first = static_cast<std::uint16_t>(reportedValue);
+    const std::uint16_t second = debugWord;
+    if (!wordOrderKnown) decideWordOrder(first, second);
+    if (!wordOrderKnown) {
+        reportedValue = 0;
+        return;
+    }
+    const std::uint32_t high = lowWordFirst ? second : first;
+    const std::uint32_t low = lowWordFirst ? first : second;
+    reportedValue = high << 16 | low;
+}
+
+void FlashLoader::decideWordOrder(std::uint16_t first, std::uint16_t second) {
+    const ReceiverClass receiverClass = link_.receiverClass;
+    if (receiverClass != ReceiverClass::Legacy && receiverClass != ReceiverClass::LegacyIfNamed) {
+        lowWordFirst = false;
+        wordOrderKnown = true;
+        return;
+    }
+    const std::optional<int> phase =
+        phaseSource_ != nullptr ? phaseSource_->legacyPhase() : std::nullopt;
+    if (!phase || (*phase != 0 && *phase != 1)) return;
+    // Early reports are small numbers: a zero word beside a word below the file's
+    // limit shows which half came first.
+    const bool codeFile = *phase == 0;
+    const std::uint32_t limit = codeFile ? 0x1000 : 0x10;
+    if (first == 0 && second >= 1 && second < limit) {
+        lowWordFirst = !codeFile;
+        wordOrderKnown = true;
+    } else if (second == 0 && first >= 1 && first < limit) {
+        lowWordFirst = codeFile;
+        wordOrderKnown = true;
+    }
+}
+
+std::size_t FlashLoader::recordFrameLength() const {
+    return recordLength > 0
+               ? static_cast<std::size_t>(recordLength) + kRecordHeaderLength + kRecordTrailerLength
+               : 0;
+}
+
+}  // namespace zamel
