@@ -1,0 +1,57 @@
+#include "firmware_confirmation.h"
+
+#include <array>
+#include <cstdio>
+
+#include "image_file.h"
+#include "link_field_text.h"
+#include "receiver_link.h"
+#include "ui.h"
+
+namespace zamel {
+
+namespace {
+
+struct FileVersion {
+    bool known = false;
+    int major = 0;
+    int minor = 0;
+};
+
+FileVersion versionOf(const ImageFile& image) {
+    if (!image.versionKnown()) return {};
+    return {true, static_cast<int>(image.versionMajor), static_cast<int>(image.versionMinor)};
+}
+
+}  // namespace
+
+bool confirmFirmwareVersion(const ReceiverLink& link, Ui& ui, ImageFile* codeImage) {
+    if (link.expertUpload) return true;
+    FileVersion version;
+    if (codeImage != nullptr) {
+        version = versionOf(*codeImage);
+    } else {
+        ImageFile image(linkFieldText(link.codePath));
+        if (image.isOpen == 0) return false;
+        if (!image.checkContent(ContentCheck::FlashCode, false, link, ui)) return false;
+        version = versionOf(image);
+        image.close();
+    }
+    std::array<char, 160> text{};
+    if (version.known) {
+        std::snprintf(text.data(), text.size(),
+                      "Unit currently contains firmware\nversion %d.%02d\n\nThis will "
+                      "overwrite\nwith version %d.%02d",
+                      static_cast<int>(link.firmwareMajor), static_cast<int>(link.firmwareMinor),
+                      version.major, version.minor);
+    } else {
+        std::snprintf(text.data(), text.size(),
+                      "Unit currently contains firmware\nversion %d.%02d\n\nThis will "
+                      "overwrite\nwith an UNKNOWN VERSION!",
+                      static_cast<int>(link.firmwareMajor), static_cast<int>(link.firmwareMinor));
+    }
+    return ui.messageBox(text.data(), kConfirmTitle, MessageButtons::OkCancel,
+                         MessageIcon::Question) == MessageAnswer::Ok;
+}
+
+}  // namespace zamel
