@@ -50,8 +50,9 @@ class PersonalizerApp {
     const TextGroup& message() const { return groups[1]; }
     const TextGroup& agree() const { return groups[2]; }
 
-    // Sets workDir (cut to its capacity) and settingsPath beside it.
-    void setWorkDir(std::string_view dir);
+    // Sets workDir and settingsPath beside it; false (nothing set) when dir is
+    // empty or longer than kPathCapacity.
+    bool setWorkDir(std::string_view dir);
 
     // Creates the settings file with its default text when missing, then reads
     // every value into the fields above.
@@ -88,6 +89,23 @@ class PersonalizerApp {
     void pumpMessages() { ui_.pumpMessages(); }
 
   private:
+    void writeDump();
+    void showNotFound(const TextGroup& group);
+    void clearLocation(TextGroup& group);
+
+    // An "S319" record at r lying wholly inside the text, every digit hex.
+    bool wholeDataRecord(std::size_t r) const;
+    // The whole data record whose data holds length hex digits from position on,
+    // starting at a byte boundary.
+    std::optional<std::size_t> recordHolding(std::size_t position, std::size_t length) const;
+    // The first occurrence of hex from on that spells data bytes of one record.
+    std::optional<std::size_t> findInData(std::string_view hex, std::size_t from) const;
+    std::optional<std::size_t> findSplitText(const std::string& text) const;
+    // Byte number byte of record (0 the count, 5 to 24 data), -1 when not hex.
+    int dataByte(std::size_t record, std::size_t byte) const;
+    // Zero data bytes from byte on in record, less the one kept as terminator.
+    std::size_t zeroRoomBehind(std::size_t record, std::size_t byte) const;
+
     PersonalizerUi& ui_;
 };
 

@@ -21,6 +21,9 @@ struct TextGroup {
     std::array<std::optional<std::size_t>, kMaxGroupRecords> records{};  // each at its "S319"
     std::array<std::int16_t, kMaxGroupRecords> recordRoom{};  // the first 0 ends the table
     int charLimit = 0;
+    // The scan stopped before the text's terminating zero (record table full or
+    // image ended): the last byte seen is kept for a new terminator.
+    bool openEnded = false;
     std::string factoryText;
     std::string personalText;
 };
