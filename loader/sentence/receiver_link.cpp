@@ -8,10 +8,7 @@
 #include <string_view>
 
 #include "clock.h"
-#include "line_settings.h"
-#include "posix_serial_device.h"
 #include "serial_result.h"
-#include "serial_stream.h"
 #include "ui.h"
 
 namespace zamel {

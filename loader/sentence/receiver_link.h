@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "line_settings.h"
+#include "posix_serial_device.h"
 #include "receiver_model_table.h"
+#include "serial_stream.h"
 
 namespace zamel {
 
 class Clock;
-class LineSettings;
-class PosixSerialDevice;
-class SerialStream;
 class Ui;
 
 // The loader's one connection object: it owns the serial port objects of the open
