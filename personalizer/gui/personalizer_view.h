@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QRadioButton>
+#include <array>
+#include <memory>
+
+#include "edit_limiter.h"
+#include "personalizer_dialog.h"
+
+namespace Ui {
+class PersonalizerWindow;
+}
+
+namespace tagwright {
+
+// The Tagwright window: lays out the controls of resources/personalizer_window.ui,
+// forwards every click to the PersonalizerDialog controller and shows what the
+// controller holds after each handler. Closes once the controller has ended.
+class PersonalizerView final : public QDialog {
+    Q_OBJECT
+  public:
+    explicit PersonalizerView(PersonalizerDialog& dialog, QWidget* parent = nullptr);
+    ~PersonalizerView() override;
+
+    // Window start: the controller checks the buttons and locates the texts
+    // (which may report a text not found) before the window is shown.
+    void start();
+
+    // Escape, the window's close button and "Exit" all end here.
+    void reject() override;
+
+    // The family buttons in CorvathGPS order, the language buttons in Language order.
+    QRadioButton* familyButton(int family) const;
+    QRadioButton* languageButton(int language) const;
+
+  private:
+    void saveChanges();
+    void showAbout();
+    void refresh();
+    void closeIfEnded();
+
+    PersonalizerDialog& dialog_;
+    std::unique_ptr<Ui::PersonalizerWindow> ui_;
+    std::array<QRadioButton*, PersonalizerDialog::kFamilyCount> families_{};
+    std::array<QRadioButton*, PersonalizerDialog::kLanguageCount> languages_{};
+    std::array<QLabel*, PersonalizerDialog::kGroupCount> factoryTexts_{};
+    std::array<QLabel*, PersonalizerDialog::kGroupCount> captions_{};
+    std::array<EditLimiter*, PersonalizerDialog::kGroupCount> personalTexts_{};
+};
+
+}  // namespace tagwright

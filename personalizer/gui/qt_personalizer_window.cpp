@@ -1,0 +1,16 @@
+#include "qt_personalizer_window.h"
+
+#include "personalizer_view.h"
+
+namespace tagwright {
+
+void QtPersonalizerWindow::run(PersonalizerDialog& dialog) {
+    PersonalizerView view(dialog);
+    view.start();
+    if (dialog.ended()) {
+        return;
+    }
+    view.exec();
+}
+
+}  // namespace tagwright

@@ -1,0 +1,98 @@
+#include "hand_off.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace tagwright {
+
+namespace {
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// printf-style formatting of one message with string arguments.
+template <typename... Args>
+std::string format(const char* pattern, Args... args) {
+    const int length = std::snprintf(nullptr, 0, pattern, args...);
+    if (length <= 0) {
+        return {};
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+    std::snprintf(buffer.data(), buffer.size(), pattern, args...);
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+HandOff::HandOff(std::string workDir, PersonalizerUi& ui, ProcessStarter& starter)
+    : workDir_(std::move(workDir)), ui_(ui), starter_(starter) {}
+
+std::string HandOff::readMePath() const { return workDir_ + "/" + kReadMeName; }
+
+std::string HandOff::loaderPath() const { return workDir_ + "/" + kLoaderName; }
+
+bool HandOff::openReadMe() {
+    const std::string path = readMePath();
+    if (!fileExists(path)) {
+        ui_.showMessage(format("Could not find help file %s", path.c_str()), MessageIcon::Error);
+        return false;
+    }
+    const StartResult result = starter_.start(kViewer, {path});
+    if (result.started()) {
+        return true;
+    }
+    // A failure names the viewer, not the read-me: the read-me was found above.
+    reportStartFailure(result, kViewer);
+    return false;
+}
+
+bool HandOff::startLoader() {
+    const std::string path = loaderPath();
+    if (!fileExists(path)) {
+        ui_.showMessage(format("Could not find file %s", path.c_str()), MessageIcon::Error);
+        return false;
+    }
+    const StartResult result = starter_.start(path, {});
+    if (result.started()) {
+        return true;
+    }
+    reportStartFailure(result, path);
+    return false;
+}
+
+void HandOff::reportStartFailure(const StartResult& result, const std::string& program) {
+    std::string text;
+    switch (result.error) {
+        case StartError::NotFound:
+            text = format("%s not found", program.c_str());
+            break;
+        case StartError::ArgumentListTooLong:
+            text = "Argument list exceeds 1024 bytes";
+            break;
+        case StartError::NotExecutable:
+            text = format("%s is not executable or has invalid executable-file format",
+                          program.c_str());
+            break;
+        case StartError::NotEnoughMemory:
+            text = "Not enough memory is available to execute new process";
+            break;
+        case StartError::InvalidMode:
+            text = "Mode argument(_P_NOWAIT) is invalid";
+            break;
+        case StartError::None:
+        case StartError::Other:
+            text = result.systemError != 0 ? format("Could not start %s: %s", program.c_str(),
+                                                    std::strerror(result.systemError))
+                                           : format("Could not start %s", program.c_str());
+            break;
+    }
+    ui_.showMessage(text, MessageIcon::Error);
+}
+
+}  // namespace tagwright

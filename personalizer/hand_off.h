@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+#include "personalizer_ui.h"
+#include "process_starter.h"
+
+namespace tagwright {
+
+// Hands the user on to programs outside the personalizer: the read-me in the
+// desktop's text viewer and the loader, both started without waiting. Every
+// failure is reported through the message boxes; the hand-off never throws
+// and never blocks. Borrows the ui and the starter, which must outlive it.
+class HandOff {
+  public:
+    static constexpr const char* kReadMeName = "ReadMeTagwright.txt";
+    static constexpr const char* kViewer = "xdg-open";
+    static constexpr const char* kLoaderName = "zamel";
+
+    HandOff(std::string workDir, PersonalizerUi& ui, ProcessStarter& starter);
+
+    // Shows workDir/ReadMeTagwright.txt in the viewer found on the search path.
+    bool openReadMe();
+    // Starts workDir/zamel with no arguments.
+    bool startLoader();
+
+    std::string readMePath() const;
+    std::string loaderPath() const;
+
+  private:
+    void reportStartFailure(const StartResult& result, const std::string& program);
+
+    std::string workDir_;
+    PersonalizerUi& ui_;
+    ProcessStarter& starter_;
+};
+
+}  // namespace tagwright
