@@ -1,0 +1,124 @@
+#include "console_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "dialog_controller.h"
+#include "test_clocks.h"
+
+namespace zamel {
+namespace {
+
+using testing::ManualClock;
+
+// Ends with OK after a given number of ticks of its one timer; none means never.
+class CountingDialog final : public DialogController {
+  public:
+    explicit CountingDialog(int ticksToEnd, bool withTimer = true)
+        : ticksToEnd_(ticksToEnd), withTimer_(withTimer) {}
+
+    std::string caption() const override { return "Counting"; }
+    void onInit() override {
+        if (withTimer_) startTimer(7, 250);
+    }
+    void onTimer(int timerId) override {
+        EXPECT_EQ(timerId, 7);
+        if (++ticks_ == ticksToEnd_) {
+            stopTimer(7);
+            endDialog(DialogResult::Ok);
+        }
+    }
+    void onCancel() override {
+        cancelled_ = true;
+        endDialog(DialogResult::Cancel);
+    }
+
+    int ticks() const { return ticks_; }
+    bool cancelled() const { return cancelled_; }
+
+  private:
+    int ticksToEnd_;
+    bool withTimer_;
+    int ticks_ = 0;
+    bool cancelled_ = false;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::string contents(std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    char buffer[256];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    return text;
+}
+
+class ConsoleUiTest : public ::testing::Test {
+  protected:
+    std::unique_ptr<std::FILE, FileCloser> out{std::tmpfile()};
+    ManualClock clock;
+};
+
+TEST_F(ConsoleUiTest, MessagesArePrintedAndAnsweredFromTheDefault) {
+    const struct {
+        bool positive;
+        MessageButtons buttons;
+        MessageAnswer answer;
+        const char* line;
+    } cases[] = {
+        {true, MessageButtons::Ok, MessageAnswer::Ok, "[ERROR] COULD NOT OPEN COM PORT -> OK\n"},
+        {false, MessageButtons::Ok, MessageAnswer::Ok, "[ERROR] COULD NOT OPEN COM PORT -> OK\n"},
+        {true, MessageButtons::YesNo, MessageAnswer::Yes,
+         "[ERROR] COULD NOT OPEN COM PORT -> Yes\n"},
+        {false, MessageButtons::YesNo, MessageAnswer::No,
+         "[ERROR] COULD NOT OPEN COM PORT -> No\n"},
+        {false, MessageButtons::OkCancel, MessageAnswer::Cancel,
+         "[ERROR] COULD NOT OPEN COM PORT -> Cancel\n"},
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
+        ConsoleUi ui(file.get(), clock, {c.positive, 0});
+        EXPECT_EQ(
+            ui.messageBox("COULD NOT OPEN COM PORT", "ERROR", c.buttons, MessageIcon::Information),
+            c.answer);
+        EXPECT_EQ(contents(file.get()), c.line);
+    }
+}
+
+TEST_F(ConsoleUiTest, ModalDialogSleepsItsTimerPeriodBetweenTicks) {
+    ConsoleUi ui(out.get(), clock, {});
+    CountingDialog dialog(3);
+    EXPECT_EQ(ui.runModal(dialog), DialogResult::Ok);
+    EXPECT_EQ(dialog.ticks(), 3);
+    EXPECT_EQ(clock.sleptMs(), 750);
+    ui.setStatusPane("Talvane");
+    EXPECT_EQ(contents(out.get()), "[Counting]\nstatus: Talvane\n");
+}
+
+TEST_F(ConsoleUiTest, DialogThatCannotEndIsCancelled) {
+    ConsoleUi limited(out.get(), clock, {true, 1000});
+    CountingDialog endless(-1);
+    EXPECT_EQ(limited.runModal(endless), DialogResult::Cancel);
+    EXPECT_TRUE(endless.cancelled());
+    EXPECT_EQ(endless.ticks(), 4);
+
+    ConsoleUi unlimited(out.get(), clock, {});
+    CountingDialog timerless(1, false);
+    EXPECT_EQ(unlimited.runModal(timerless), DialogResult::Cancel);
+    EXPECT_TRUE(timerless.cancelled());
+}
+
+TEST_F(ConsoleUiTest, FileDialogsAreDeclined) {
+    ConsoleUi ui(out.get(), clock, {});
+    EXPECT_EQ(ui.openFile("UPLOAD FILE", "hex", "Code|*.hex", "code.hex"), std::nullopt);
+    EXPECT_EQ(contents(out.get()), "[UPLOAD FILE] no file chosen\n");
+}
+
+}  // namespace
+}  // namespace zamel
