@@ -49,6 +49,8 @@ int baudForSpeed(speed_t speed) {
     return 0;
 }
 
+bool terminalHasSize(int dataBits) { return dataBits >= 5 && dataBits <= 8; }
+
 tcflag_t sizeFlag(int dataBits) {
     switch (dataBits) {
         case 5:
@@ -57,10 +59,8 @@ tcflag_t sizeFlag(int dataBits) {
             return CS6;
         case 7:
             return CS7;
-        case 8:
-            return CS8;
         default:
-            return 0;
+            return CS8;
     }
 }
 
@@ -134,12 +134,13 @@ void readLineState(const termios& tio, LineState& state) {
 
 bool writeLineState(const LineState& state, termios& tio) {
     const speed_t speed = speedForBaud(state.baud);
-    const tcflag_t size = sizeFlag(state.dataBits);
-    if (speed == B0 || size == 0 || parityCharacter(state.parity) == '\0') return false;
+    if (speed == B0 || !terminalHasSize(state.dataBits) || parityCharacter(state.parity) == '\0') {
+        return false;
+    }
 
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag = (tio.c_cflag & ~CSIZE) | size;
+    tio.c_cflag = (tio.c_cflag & ~CSIZE) | sizeFlag(state.dataBits);
     setFlag(tio.c_cflag, PARENB, state.parity != 0);
     setFlag(tio.c_cflag, PARODD, state.parity == 1 || state.parity == 3);
     setFlag(tio.c_cflag, CMSPAR, state.parity == 3 || state.parity == 4);

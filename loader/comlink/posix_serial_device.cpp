@@ -6,6 +6,7 @@
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,9 @@ constexpr std::uint32_t kEventReceivedCharacter = 0x0001;
 constexpr std::uint32_t kEventTransmitEmpty = 0x0004;
 constexpr unsigned kOpenXoffLimit = 128;
 constexpr int kOpenBaud = 19200;
+// Device numbers of the pseudo-terminal slaves (/dev/pts/N).
+constexpr unsigned kPseudoTerminalMajorFirst = 136;
+constexpr unsigned kPseudoTerminalMajorLast = 143;
 
 int clampToInt(std::size_t n) {
     return static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max()));
@@ -102,6 +106,9 @@ int PosixSerialDevice::open() {
     state.binary = true;
     state.outxCtsFlow = false;
     state.outxDsrFlow = false;
+    // Raw: a fresh terminal's XON/XOFF would swallow 0x11 and 0x13 of binary data.
+    state.outX = false;
+    state.inX = false;
     state.dtrControl = LineState::LineControl::Enable;
     state.rtsControl = LineState::LineControl::Disable;
     state.null = false;
@@ -131,6 +138,9 @@ int PosixSerialDevice::openHandle() {
     // Refused by some drivers and ignored for privileged users; the use
     // counters still keep this program from opening the port twice.
     ::ioctl(fd, TIOCEXCL);
+    struct stat node {};
+    pseudoTerminal_ = ::fstat(fd, &node) == 0 && major(node.st_rdev) >= kPseudoTerminalMajorFirst &&
+                      major(node.st_rdev) <= kPseudoTerminalMajorLast;
     handle_ = fd;
     return 0;
 }
@@ -441,7 +451,7 @@ int PosixSerialDevice::waitReadable(int timeoutMs) {
     if (timeoutMs <= 0) return 0;
     pollfd watched{handle_, POLLIN, 0};
     const int ready = ::poll(&watched, 1, timeoutMs);
-    if (ready > 0 && !(watched.revents & POLLIN)) {
+    if (ready > 0 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) && bytesWaiting() == 0) {
         // A hung-up line reports at once and forever; sit out the time rather
         // than let the caller spin.
         ::poll(nullptr, 0, timeoutMs);
@@ -511,9 +521,26 @@ int PosixSerialDevice::applyLineState(const LineState& state) {
     if (!writeLineState(state, tio)) {
         return speedForBaud(state.baud) == B0 ? kSerialBadBaud : kSerialGeneralFailure;
     }
-    if (::tcsetattr(handle_, TCSANOW, &tio) != 0) return mapLastError();
+    if (::tcsetattr(handle_, TCSANOW, &tio) != 0 && !pseudoTerminalTook(tio)) {
+        return mapLastError();
+    }
     lineState_ = state;
     return 0;
+}
+
+bool PosixSerialDevice::pseudoTerminalTook(const termios& wanted) {
+    // A pseudo-terminal forces 8 bits without parity and the C library then
+    // reports the whole setting as refused. Bytes cross it unchanged either
+    // way, so the rest having arrived is success; the block keeps the format.
+    if (!pseudoTerminal_ || errno != EINVAL) return false;
+    const int savedErrno = errno;
+    termios now{};
+    const bool took = ::tcgetattr(handle_, &now) == 0 &&
+                      cfgetospeed(&now) == cfgetospeed(&wanted) &&
+                      (now.c_cflag & ~(CSIZE | PARENB)) == (wanted.c_cflag & ~(CSIZE | PARENB)) &&
+                      now.c_iflag == wanted.c_iflag && now.c_lflag == wanted.c_lflag;
+    errno = savedErrno;
+    return took;
 }
 
 void PosixSerialDevice::collectLineErrors() {

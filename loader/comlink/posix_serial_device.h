@@ -22,9 +22,10 @@ enum class PortOpening { Now, Later };
 //
 // What a pseudo-terminal refuses (modem lines, line-error counters) is
 // tolerated: modem-line queries then report kLineUnknown, and no line errors
-// are ever collected. Queue sizes are the library's own bookkeeping: a write
-// never hands over more than the transmit queue size minus what the kernel
-// still holds.
+// are ever collected. A pseudo-terminal also keeps only the rate and stop bits
+// of a format (it forces 8 bits without parity); the device's block and
+// getFormat still hold the format that was set. Queue sizes are the library's own bookkeeping: a
+// write never hands over more than the transmit queue size minus what the kernel still holds.
 class PosixSerialDevice final : public SerialDevice {
   public:
     // The loader passes 4096 and 2048 and opens at once. DTR and RTS are raised
@@ -96,6 +97,7 @@ class PosixSerialDevice final : public SerialDevice {
     };
 
     int applyLineState(const LineState& state);
+    bool pseudoTerminalTook(const termios& wanted);
     void collectLineErrors();
     int modemStatus();
     int bytesWaiting() const;
@@ -115,6 +117,7 @@ class PosixSerialDevice final : public SerialDevice {
     std::uint32_t eventMask_ = 0;
     bool ownsPortUse_ = false;
     bool haveCounters_ = false;
+    bool pseudoTerminal_ = false;
     LineCounters counters_;
 };
 

@@ -1,0 +1,458 @@
+#include "posix_serial_device.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comlink.h"
+#include "pty_port_fixture.h"
+#include "serial_result.h"
+
+namespace zamel {
+namespace {
+
+using testing::PtyPortTest;
+using testing::readWholeFile;
+using testing::writeWholeFile;
+
+constexpr int kReceiveQueue = 4096;
+constexpr int kTransmitQueue = 2048;
+
+std::unique_ptr<PosixSerialDevice> openCom1() {
+    return std::make_unique<PosixSerialDevice>(0, kReceiveQueue, kTransmitQueue);
+}
+
+std::string text(const std::vector<std::uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+using PosixSerialDeviceTest = PtyPortTest;
+
+TEST_F(PosixSerialDeviceTest, OpensRawAt19200WithTheLinesUpAndClosesCleanly) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    EXPECT_EQ(device->lastError(), 0);
+    EXPECT_EQ(portUseCount(kPortIndex), 1);
+    EXPECT_EQ(pty.baud(), 19200);
+    const termios tio = lineSettings();
+    EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
+    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF | ICRNL));
+    EXPECT_EQ(device->line(LineId::Dtr, -1), 1);
+    EXPECT_EQ(device->line(LineId::Rts, -1), 1);
+
+    EXPECT_EQ(device->close(), 0);
+    EXPECT_FALSE(device->isOpen());
+    EXPECT_EQ(device->close(), kSerialCloseFailed);
+    device.reset();
+    EXPECT_EQ(portUseCount(kPortIndex), 0);
+}
+
+TEST_F(PosixSerialDeviceTest, MovesBytesBothWaysUntouched) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    const std::string binary("\x11\x13\r\n\x00\x03\x7f\xff", 8);
+    ASSERT_TRUE(sendAndWait(*device, binary));
+    std::vector<std::uint8_t> got(16);
+    ASSERT_EQ(device->read(got), 8);
+    EXPECT_EQ(std::string(got.begin(), got.begin() + 8), binary);
+    EXPECT_EQ(device->readByte(), kSerialNoData);
+
+    EXPECT_EQ(device->write(
+                  std::span(reinterpret_cast<const std::uint8_t*>(binary.data()), binary.size())),
+              8);
+    EXPECT_EQ(device->writeByte(0xAA), 0);
+    EXPECT_EQ(device->writeText("CMD"), 3);
+    EXPECT_EQ(device->sendImmediate(0x55), 0);
+    EXPECT_EQ(text(pty.readExactly(13, 2000)), binary +
+                                                   "\xAA"
+                                                   "CMD\x55");
+    EXPECT_EQ(device->lastError(), 0);
+}
+
+TEST_F(PosixSerialDeviceTest, BytesQueuedBeforeTheOpenNeverArrive) {
+    ASSERT_TRUE(pty.write("stale answer\r\n"));
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    ASSERT_TRUE(sendAndWait(*device, "F"));
+    EXPECT_EQ(device->readByte(), 'F');
+    EXPECT_EQ(device->readByte(), kSerialNoData);
+}
+
+TEST_F(PosixSerialDeviceTest, SecondOpenOfABusyPortFailsAndLeavesTheOwnerWorking) {
+    auto owner = openCom1();
+    ASSERT_TRUE(owner->isOpen());
+    {
+        PosixSerialDevice second(kPortIndex, kReceiveQueue, kTransmitQueue);
+        EXPECT_FALSE(second.isOpen());
+        EXPECT_EQ(second.lastError(), kSerialPortAlreadyOpen);
+        EXPECT_EQ(portUseCount(kPortIndex), 1);
+    }
+    EXPECT_EQ(portUseCount(kPortIndex), 1);
+    ASSERT_TRUE(owner->isOpen());
+    EXPECT_EQ(owner->writeText("ok"), 2);
+    EXPECT_EQ(text(pty.readExactly(2, 2000)), "ok");
+    ASSERT_TRUE(sendAndWait(*owner, "y"));
+    EXPECT_EQ(owner->readByte(), 'y');
+    EXPECT_EQ(pty.baud(), 19200);
+}
+
+TEST_F(PosixSerialDeviceTest, PortsThatCannotBeOpenedLeaveTheirCodeAndNoCounter) {
+    struct Case {
+        const char* what;
+        int comNumber;
+        bool regularFile;
+        int expected;
+    };
+    const Case cases[] = {
+        {"dangling link", 2, false, kSerialGeneralFailure},
+        {"not a terminal", 3, true, kSerialBadPort},
+    };
+    for (const auto& c : cases) {
+        const std::string link = dir.file("COM" + std::to_string(c.comNumber));
+        if (c.regularFile) {
+            ASSERT_TRUE(writeWholeFile(link, "plain file"));
+        } else {
+            ASSERT_EQ(::symlink("/nonexistent/tty", link.c_str()), 0);
+        }
+        PosixSerialDevice device(c.comNumber - 1, kReceiveQueue, kTransmitQueue);
+        EXPECT_FALSE(device.isOpen()) << c.what;
+        EXPECT_EQ(device.lastError(), c.expected) << c.what;
+        EXPECT_EQ(portUseCount(c.comNumber - 1), 0) << c.what;
+        // Still usable, failing at the platform: this is how a caller notices.
+        EXPECT_EQ(device.setFormat(9600, 'N', 8, 1), kSerialGeneralFailure) << c.what;
+        EXPECT_EQ(device.readByte(), kSerialNoData) << c.what;
+    }
+    EXPECT_EQ(readWholeFile(dir.file("COM3")).size(), 10u);
+}
+
+TEST_F(PosixSerialDeviceTest, ComNumbersResolveToTheLinkOrTheSystemPort) {
+    EXPECT_EQ(PosixSerialDevice::portPath(0), "COM1");
+    EXPECT_EQ(PosixSerialDevice::portPath(3), "/dev/ttyS3");
+}
+
+TEST_F(PosixSerialDeviceTest, SuppressedOpenLeavesThePortAlone) {
+    PosixSerialDevice device(kPortIndex, kReceiveQueue, kTransmitQueue, PortOpening::Later);
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_EQ(device.lastError(), 0);
+    EXPECT_EQ(portUseCount(kPortIndex), 0);
+    EXPECT_EQ(device.open(), 0);
+    EXPECT_TRUE(device.isOpen());
+    EXPECT_EQ(device.open(), kSerialPortAlreadyOpen);
+}
+
+TEST_F(PosixSerialDeviceTest, WriteBeyondTheTransmitQueueIsCutShort) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    ASSERT_EQ(device->setQueueSizes(0, 0, 100), 0);
+    EXPECT_EQ(device->transmitQueueSize(), 100);
+    EXPECT_EQ(device->receiveQueueSize(), kReceiveQueue);
+    const std::vector<std::uint8_t> frame(300, 0x5A);
+    EXPECT_EQ(device->write(frame), 100);
+    EXPECT_EQ(device->lastError(), kSerialWriteCutShort);
+    EXPECT_EQ(pty.readFor(200).size(), 100u);
+}
+
+TEST_F(PosixSerialDeviceTest, WriteIntoAFullKernelBufferReturnsAtOnceCutShort) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    std::vector<std::uint8_t> block(kTransmitQueue);
+    std::size_t written = 0;
+    int lastCount = kTransmitQueue;
+    for (int i = 0; i < 1000 && lastCount == kTransmitQueue; ++i) {
+        for (std::size_t k = 0; k < block.size(); ++k) {
+            block[k] = static_cast<std::uint8_t>(written + k);
+        }
+        lastCount = device->write(block);
+        written += static_cast<std::size_t>(lastCount);
+    }
+    ASSERT_LT(lastCount, kTransmitQueue);
+    EXPECT_EQ(device->lastError(), kSerialWriteCutShort);
+    const auto arrived = pty.readFor(300);
+    ASSERT_EQ(arrived.size(), written);
+    for (std::size_t k = 0; k < arrived.size(); ++k) {
+        ASSERT_EQ(arrived[k], static_cast<std::uint8_t>(k)) << k;
+    }
+}
+
+struct PurgeCase {
+    int queued;
+    int count;
+    int expected;
+    int left;
+};
+
+TEST_F(PosixSerialDeviceTest, PurgeWithACountDropsAtMostThatMany) {
+    const PurgeCase cases[] = {
+        {10, 3, kSerialGeneralFailure, 7}, {2, 3, 0, 0}, {2, 2, 0, 0}, {0, 1, 0, 0}, {10, 0, 0, 0},
+    };
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    for (const auto& c : cases) {
+        ASSERT_TRUE(sendAndWait(*device, std::string(static_cast<std::size_t>(c.queued), 'q')));
+        EXPECT_EQ(device->purge(false, c.count), c.expected) << c.queued << " " << c.count;
+        QueueStatus status{};
+        device->queueStatus(status, 1);
+        EXPECT_EQ(status.receiveCount, c.left) << c.queued << " " << c.count;
+        EXPECT_EQ(device->purge(false, 0), 0);
+    }
+    EXPECT_EQ(device->purge(true, 0), 0);
+}
+
+struct FormatErrorCase {
+    int baud;
+    char parity;
+    int dataBits;
+    int stopBits;
+    int expected;
+};
+
+TEST_F(PosixSerialDeviceTest, RefusedFormatsGiveTheirCodeAndLeaveTheLineAlone) {
+    const FormatErrorCase cases[] = {
+        {9600, 'X', 8, 1, kSerialBadParity},
+        {9600, 'n', 8, 1, kSerialBadParity},
+        {9600, 'E', 9, 1, kSerialBadDataBits},
+        {9600, 'E', 3, 1, kSerialBadDataBits},
+        {9600, 'E', 8, 0, kSerialBadStopBits},
+        {9600, 'E', 8, 3, kSerialBadStopBits},
+        {12345, 'E', 7, 2, kSerialBadBaud},
+        {0, 'N', 8, 1, kSerialBadBaud},
+        // The range allows 4 data bits; a terminal has no such size.
+        {9600, 'N', 4, 1, kSerialGeneralFailure},
+    };
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    ASSERT_EQ(device->setFormat(4800, 'O', 7, 1), 0);
+    const termios before = lineSettings();
+    for (const auto& c : cases) {
+        device->clearLastError();
+        EXPECT_EQ(device->setFormat(c.baud, c.parity, c.dataBits, c.stopBits), c.expected)
+            << c.baud << c.parity << c.dataBits << c.stopBits;
+        EXPECT_EQ(device->lastError(), c.expected);
+        const termios after = lineSettings();
+        EXPECT_EQ(after.c_cflag, before.c_cflag);
+        EXPECT_EQ(pty.baud(), 4800);
+        int baud = 0, dataBits = 0, stopBits = 0;
+        char parity = 0;
+        device->getFormat(baud, parity, dataBits, stopBits);
+        EXPECT_EQ(baud, 4800);
+        EXPECT_EQ(parity, 'O');
+        EXPECT_EQ(dataBits, 7);
+        EXPECT_EQ(stopBits, 1);
+    }
+    // A later apply of the block (here through the flow control) must not
+    // bring any refused value onto the line.
+    ASSERT_EQ(device->setHandshake(0, 0), 0);
+    EXPECT_EQ(lineSettings().c_cflag, before.c_cflag);
+}
+
+TEST_F(PosixSerialDeviceTest, FiveDataBitsWithTwoStopBitsGiveOneAndAHalf) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    ASSERT_EQ(device->setFormat(1200, 'S', 5, 2), 0);
+    EXPECT_EQ(device->lineState().stopBits, LineState::StopBits::OneAndHalf);
+    // A pseudo-terminal keeps only the rate and the stop bits of a format (it
+    // forces 8 bits without parity); the rest is checked through termios
+    // mapping tests and the device's own block.
+    EXPECT_TRUE(lineSettings().c_cflag & CSTOPB);
+    int baud = 0, dataBits = 0, stopBits = 0;
+    char parity = 0;
+    EXPECT_EQ(device->getFormat(baud, parity, dataBits, stopBits), 0);
+    EXPECT_EQ(baud, 1200);
+    EXPECT_EQ(parity, 'S');
+    EXPECT_EQ(dataBits, 5);
+    EXPECT_EQ(stopBits, 2);
+
+    ASSERT_EQ(device->setFormat(1200, 'N', 5, 1), 0);
+    EXPECT_EQ(device->lineState().stopBits, LineState::StopBits::One);
+    EXPECT_FALSE(lineSettings().c_cflag & CSTOPB);
+    ASSERT_EQ(device->setFormat(2400, 'E', 7, 2), 0);
+    EXPECT_EQ(device->lineState().stopBits, LineState::StopBits::Two);
+    EXPECT_EQ(device->lineState().parity, 2);
+    EXPECT_EQ(device->lineState().dataBits, 7);
+    EXPECT_TRUE(lineSettings().c_cflag & CSTOPB);
+    EXPECT_EQ(pty.baud(), 2400);
+}
+
+struct HandshakeCase {
+    int input;
+    int output;
+    int expected;
+    int pending;  // lastError afterwards
+};
+
+TEST_F(PosixSerialDeviceTest, HandshakeModesAndTheirCodes) {
+    const HandshakeCase cases[] = {
+        {2, 0, kSerialGeneralFailure, kSerialBadInputHandshake},
+        {13, 0, kSerialNotSupported, 0},
+        {0, 15, kSerialNotSupported, 0},
+        {0, 14, kSerialBadOutputHandshake, 0},
+        {5, 2, kSerialGeneralFailure, kSerialBadInputHandshake},
+    };
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    ASSERT_EQ(device->setHandshake(1, 12), 0);
+    int input = -1, output = -1;
+    EXPECT_EQ(device->getHandshake(input, output), 0);
+    EXPECT_EQ(input, 1);
+    EXPECT_EQ(output, 12);
+    const termios before = lineSettings();
+    EXPECT_TRUE(before.c_iflag & IXOFF);
+    EXPECT_FALSE(before.c_iflag & IXON);
+    EXPECT_TRUE(before.c_cflag & CRTSCTS);
+
+    for (const auto& c : cases) {
+        device->clearLastError();
+        EXPECT_EQ(device->setHandshake(c.input, c.output), c.expected)
+            << c.input << "," << c.output;
+        EXPECT_EQ(device->lastError(), c.pending) << c.input << "," << c.output;
+        device->getHandshake(input, output);
+        EXPECT_EQ(input, 1);
+        EXPECT_EQ(output, 12);
+        EXPECT_EQ(lineSettings().c_iflag, before.c_iflag);
+        EXPECT_EQ(lineSettings().c_cflag, before.c_cflag);
+    }
+
+    ASSERT_EQ(device->setHandshake(4, 1), 0);
+    EXPECT_TRUE(lineSettings().c_iflag & IXON);
+    EXPECT_TRUE(lineSettings().c_cflag & CRTSCTS);  // RTS handshake
+    ASSERT_EQ(device->setHandshake(0, 0), 0);
+    EXPECT_FALSE(lineSettings().c_iflag & (IXON | IXOFF));
+    EXPECT_FALSE(lineSettings().c_cflag & CRTSCTS);
+    EXPECT_EQ(device->lineState().rtsControl, LineState::LineControl::Enable);
+}
+
+TEST_F(PosixSerialDeviceTest, LineQueriesAndSettings) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    struct Query {
+        LineId id;
+        int expected;
+    };
+    const Query queries[] = {
+        {LineId::Dtr, 1},
+        {LineId::Rts, 1},
+        {LineId::Break, 0},
+        {LineId::Cts, kLineUnknown},
+        {LineId::Dsr, kLineUnknown},
+        {LineId::RingIndicator, kLineUnknown},
+        {LineId::CarrierDetect, kLineUnknown},
+        {LineId::Reserved17, 0},
+        {LineId::Reserved20, 0},
+        {LineId::OverrunError, 0},
+        {LineId::ParityError, 0},
+        {LineId::FramingError, 0},
+        {LineId::BreakDetected, 0},
+        {LineId::ReceiveOverflow, 0},
+        {static_cast<LineId>(99), kLineUnknown},
+        {static_cast<LineId>(0), kLineUnknown},
+    };
+    for (const auto& q : queries) {
+        EXPECT_EQ(device->line(q.id, -1), q.expected) << static_cast<int>(q.id);
+    }
+    EXPECT_EQ(device->line(static_cast<LineId>(99), 0), kLineUnknown);
+
+    EXPECT_EQ(device->line(LineId::Dtr, 0), 0);
+    EXPECT_EQ(device->line(LineId::Dtr, -1), 0);
+    EXPECT_EQ(device->lineState().dtrControl, LineState::LineControl::Disable);
+    EXPECT_EQ(device->modemLine(1), 0);
+    EXPECT_EQ(device->line(LineId::Dtr, 5), 1);
+    EXPECT_EQ(device->modemLine(1), 1);
+    EXPECT_EQ(device->line(LineId::Rts, 0), 0);
+    EXPECT_EQ(device->modemLine(2), 0);
+    EXPECT_EQ(device->modemLine(kModemCts), kLineUnknown);
+
+    EXPECT_EQ(device->line(LineId::Break, 1), 1);
+    EXPECT_EQ(device->setBreak(-1), 1);
+    EXPECT_EQ(device->line(LineId::Break, 3), 0);
+    EXPECT_EQ(device->line(LineId::Break, -1), 0);
+}
+
+TEST_F(PosixSerialDeviceTest, SnapshotOfAFreshPort) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    LineSnapshot snapshot;
+    snapshot.bytes = {0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(device->snapshot(snapshot), 0);
+    // DTR 1, RTS 1, break 0, DSR unknown | CTS, ring, carrier unknown, 20 zero.
+    EXPECT_EQ(snapshot.bytes[0], 0x85);
+    EXPECT_EQ(snapshot.bytes[1], 0x2A);
+    EXPECT_EQ(snapshot.bytes[2], 0x00);
+    EXPECT_EQ(snapshot.bytes[3], 0x00);
+    EXPECT_EQ(device->errorFlags(), 0u);
+}
+
+TEST_F(PosixSerialDeviceTest, QueueStatusCountsAndKeepsTheCallersOtherBits) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    ASSERT_TRUE(sendAndWait(*device, "12345"));
+    QueueStatus status{};
+    status.conditionBits = 0x7C | kConditionBreak | kConditionReceiveError;
+    EXPECT_EQ(device->queueStatus(status, 2), 0);
+    EXPECT_EQ(status.receiveFlag, 1);
+    EXPECT_EQ(status.receiveCount, 5);
+    EXPECT_EQ(status.receiveSize, kReceiveQueue);
+    EXPECT_EQ(status.transmitFlag, 1);
+    EXPECT_EQ(status.transmitCount, 0);
+    EXPECT_EQ(status.transmitSize, kTransmitQueue);
+    EXPECT_EQ(status.conditionBits, 0x7C);
+}
+
+std::vector<std::string> dumpLines(SerialDevice& device) {
+    std::vector<std::string> lines;
+    EXPECT_EQ(device.dump([&](const std::string& line) { lines.push_back(line); }), 0);
+    return lines;
+}
+
+TEST_F(PosixSerialDeviceTest, DumpDescribesAFreshPortInSixLines) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    const std::vector<std::string> expected = {
+        "Port type: MS Win32  BaudRate: 19200   ByteSize: 8  Parity: 0",
+        "StopBits: 0  fBinary: 1  fRtsControl: 1",
+        "Parity: 0  OutCtsFlow: 0  OutDsrFlow: 0  DtrControl: 1  OutX: 0  InX: 0",
+        "Null: 0  XonChar: 11  XoffChar: 13",
+        "XonLim: 1024  XoffLim: 128   EofChr: 00  EvtChr: 00",
+        "RX sz/ct:  4096/0      TX sz/ct:  2048/0      BLOCK SENT:0  BLOCK RECEIVED:0",
+    };
+    EXPECT_EQ(dumpLines(*device), expected);
+}
+
+TEST_F(PosixSerialDeviceTest, DumpFollowsFormatFlowControlAndQueues) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    ASSERT_EQ(device->setFormat(115200, 'E', 7, 2), 0);
+    ASSERT_EQ(device->setHandshake(1, 13), 0);
+    ASSERT_EQ(device->setQueueSizes(1000, 64, 512), 0);
+    EXPECT_EQ(device->setEventChar(0x7E), 1);
+    ASSERT_TRUE(sendAndWait(*device, "abc"));
+    const std::vector<std::string> expected = {
+        "Port type: MS Win32  BaudRate: 115200  ByteSize: 7  Parity: 2",
+        "StopBits: 2  fBinary: 1  fRtsControl: 1",
+        "Parity: 0  OutCtsFlow: 0  OutDsrFlow: 1  DtrControl: 1  OutX: 0  InX: 1",
+        "Null: 0  XonChar: 11  XoffChar: 13",
+        "XonLim: 250   XoffLim: 64    EofChr: 00  EvtChr: 7e",
+        "RX sz/ct:  1000/3      TX sz/ct:   512/0      BLOCK SENT:0  BLOCK RECEIVED:0",
+    };
+    EXPECT_EQ(dumpLines(*device), expected);
+}
+
+TEST_F(PosixSerialDeviceTest, EventMaskIsKeptAndEventsReportWhatHoldsNow) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    std::uint32_t mask = 0xFFFF;
+    EXPECT_EQ(device->getEventMask(mask), 0);
+    EXPECT_EQ(mask, 0u);
+    EXPECT_EQ(device->setEventMask(0x0005), 0);
+    EXPECT_EQ(device->waitEvent(mask), 0);
+    EXPECT_EQ(mask, 0x0004u);
+    ASSERT_TRUE(sendAndWait(*device, "z"));
+    EXPECT_EQ(device->waitEvent(mask), 0);
+    EXPECT_EQ(mask, 0x0005u);
+}
+
+}  // namespace
+}  // namespace zamel
