@@ -110,13 +110,24 @@ std::int16_t ImageFile::readBinaryBlock(std::span<std::uint8_t> buffer, std::int
 
 std::int16_t ImageFile::readSRecordBlock(std::span<std::uint8_t> buffer, std::int32_t maxLength,
                                          std::uint32_t& address) {
+    bool linesLeft = true;
+    // A block of records without data is not the end of the image: callers stop at
+    // a result below 1, so only the end of the file may return it.
+    do {
+        linesLeft = gatherSRecordBlock(buffer, maxLength, address);
+    } while (blockLength == 0 && linesLeft);
+    return static_cast<std::int16_t>(blockLength);
+}
+
+bool ImageFile::gatherSRecordBlock(std::span<std::uint8_t> buffer, std::int32_t maxLength,
+                                   std::uint32_t& address) {
     blockDone = false;
     recordCount = 0;
     while (!blockDone) {
         if (recordCount == 0) blockLength = 0;
         if (fetchNextLine && !fetchLine()) {
             blockDone = true;
-            break;
+            return false;
         }
         const std::string_view text = currentLine();
         if (text.size() < 2 || text[0] != 'S' || !isDataRecordType(text[1])) {
@@ -137,7 +148,7 @@ std::int16_t ImageFile::readSRecordBlock(std::span<std::uint8_t> buffer, std::in
         }
         takeShortAddressRecord(buffer, text[1] == '1' ? 4 : 6);
     }
-    return static_cast<std::int16_t>(blockLength);
+    return true;
 }
 
 void ImageFile::takeS3Record(std::span<std::uint8_t> buffer, std::int32_t maxLength,

@@ -83,6 +83,9 @@ class ImageFile {
                                  std::uint32_t address);
     std::int16_t readSRecordBlock(std::span<std::uint8_t> buffer, std::int32_t maxLength,
                                   std::uint32_t& address);
+    // One pass of block gathering; false once the file has no more lines.
+    bool gatherSRecordBlock(std::span<std::uint8_t> buffer, std::int32_t maxLength,
+                            std::uint32_t& address);
     void takeS3Record(std::span<std::uint8_t> buffer, std::int32_t maxLength,
                       std::uint32_t& address);
     void takeShortAddressRecord(std::span<std::uint8_t> buffer, int addressDigits);
