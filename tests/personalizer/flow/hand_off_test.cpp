@@ -1,0 +1,176 @@
+#include "hand_off.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "flow_fixture.h"
+#include "recording_ui.h"
+#include "scratch_dir.h"
+
+namespace tagwright {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::RecordingUi;
+using testing::ScratchDir;
+using testing::writeFile;
+
+// Real starts of fake programs: the work directory holds the read-me and the
+// loader, bin/ is the only search path.
+class HandOffTest : public ::testing::Test {
+  protected:
+    HandOffTest() : bin(dir.file("bin")), path(bin) {
+        makeDirectory(bin);
+        writeFile(dir.file("ReadMeTagwright.txt"), "Read me.\r\n");
+    }
+
+    static void makeDirectory(const std::string& path) {
+        ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+    }
+
+    void expectOnlyMessage(const std::string& text) {
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, text);
+        EXPECT_EQ(ui.shown[0].icon, MessageIcon::Error);
+        EXPECT_EQ(ui.shown[0].buttons, MessageButtons::Ok);
+    }
+
+    ScratchDir dir;
+    std::string bin;
+    testing::SearchPath path;
+    RecordingUi ui;
+    PosixProcessStarter starter;
+    HandOff handOff{dir.path(), ui, starter};
+};
+
+TEST_F(HandOffTest, OpensTheReadMeInTheViewerFoundOnTheSearchPath) {
+    testing::writeRecordingProgram(bin + "/xdg-open", dir.file("record"));
+
+    EXPECT_TRUE(handOff.openReadMe());
+
+    const auto record = testing::waitForRecord(dir.file("record"), 10s);
+    ASSERT_EQ(record.size(), 3u);
+    EXPECT_EQ(record[1], "1");
+    EXPECT_EQ(record[2], dir.file("ReadMeTagwright.txt"));
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(HandOffTest, MissingReadMeIsReportedAndNothingStarted) {
+    testing::writeRecordingProgram(bin + "/xdg-open", dir.file("record"));
+    ::unlink(dir.file("ReadMeTagwright.txt").c_str());
+
+    EXPECT_FALSE(handOff.openReadMe());
+
+    expectOnlyMessage("Could not find help file " + dir.file("ReadMeTagwright.txt"));
+    EXPECT_TRUE(testing::waitForRecord(dir.file("record"), 200ms).empty());
+}
+
+TEST_F(HandOffTest, ViewerThatCannotStartIsReportedByReason) {
+    const struct {
+        const char* name;
+        const char* content;
+        unsigned mode;
+        const char* message;
+    } cases[] = {
+        {"absent", nullptr, 0, "xdg-open not found"},
+        {"not executable", "#!/bin/sh\n", 0644,
+         "xdg-open is not executable or has invalid executable-file format"},
+        {"bad format", "garbage, not a program\n", 0755,
+         "xdg-open is not executable or has invalid executable-file format"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::unlink((bin + "/xdg-open").c_str());
+        if (c.content != nullptr) {
+            writeFile(bin + "/xdg-open", c.content);
+            testing::setMode(bin + "/xdg-open", c.mode);
+        }
+        ui.shown.clear();
+        EXPECT_FALSE(handOff.openReadMe());
+        expectOnlyMessage(c.message);
+    }
+}
+
+TEST_F(HandOffTest, StartsTheLoaderBesideTheSettingsWithoutArguments) {
+    testing::writeRecordingProgram(dir.file("zamel"), dir.file("record"));
+
+    EXPECT_TRUE(handOff.startLoader());
+
+    const auto record = testing::waitForRecord(dir.file("record"), 10s);
+    ASSERT_EQ(record.size(), 2u);
+    EXPECT_EQ(record[1], "0");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(HandOffTest, LoaderThatCannotStartIsReportedWithItsPath) {
+    const std::string loader = dir.file("zamel");
+    const struct {
+        const char* name;
+        const char* content;
+        unsigned mode;
+        std::string message;
+    } cases[] = {
+        {"absent", nullptr, 0, "Could not find file " + loader},
+        {"not executable", "#!/bin/sh\n", 0644,
+         loader + " is not executable or has invalid executable-file format"},
+        {"bad format", "garbage, not a program\n", 0755,
+         loader + " is not executable or has invalid executable-file format"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::unlink(loader.c_str());
+        if (c.content != nullptr) {
+            writeFile(loader, c.content);
+            testing::setMode(loader, c.mode);
+        }
+        ui.shown.clear();
+        EXPECT_FALSE(handOff.startLoader());
+        expectOnlyMessage(c.message);
+    }
+}
+
+TEST(HandOffMessages, EachStartFailureHasItsOwnText) {
+    ScratchDir dir;
+    writeFile(dir.file("ReadMeTagwright.txt"), "Read me.\r\n");
+    writeFile(dir.file("zamel"), "");
+    const struct {
+        StartError reason;
+        int systemError;
+        std::string viewerText;
+        std::string loaderText;
+    } cases[] = {
+        {StartError::NotFound, ENOENT, "xdg-open not found", dir.file("zamel") + " not found"},
+        {StartError::ArgumentListTooLong, E2BIG, "Argument list exceeds 1024 bytes",
+         "Argument list exceeds 1024 bytes"},
+        {StartError::NotEnoughMemory, ENOMEM,
+         "Not enough memory is available to execute new process",
+         "Not enough memory is available to execute new process"},
+        {StartError::InvalidMode, EINVAL, "Mode argument(_P_NOWAIT) is invalid",
+         "Mode argument(_P_NOWAIT) is invalid"},
+        {StartError::Other, EPERM, "Could not start xdg-open: Operation not permitted",
+         "Could not start " + dir.file("zamel") + ": Operation not permitted"},
+    };
+    for (const auto& c : cases) {
+        RecordingUi ui;
+        testing::RecordingStarter starter;
+        starter.result = StartResult{c.reason, c.systemError};
+        HandOff handOff(dir.path(), ui, starter);
+
+        EXPECT_FALSE(handOff.openReadMe());
+        EXPECT_FALSE(handOff.startLoader());
+
+        ASSERT_EQ(ui.shown.size(), 2u);
+        EXPECT_EQ(ui.shown[0].text, c.viewerText);
+        EXPECT_EQ(ui.shown[1].text, c.loaderText);
+        ASSERT_EQ(starter.starts.size(), 2u);
+        EXPECT_EQ(starter.starts[0].program, "xdg-open");
+        EXPECT_EQ(starter.starts[1].program, dir.file("zamel"));
+        EXPECT_TRUE(starter.starts[1].arguments.empty());
+    }
+}
+
+}  // namespace
+}  // namespace tagwright
