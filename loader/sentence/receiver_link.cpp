@@ -231,7 +231,7 @@ std::int32_t ReceiverLink::waitLoaderByte() {
 }
 
 std::int32_t ReceiverLink::acceptByte(std::uint8_t byte) {
-    if (sentenceLength <= 0) {
+    if (sentenceLength <= 0 || sentenceLength >= kSentenceCapacity) {
         // Looking for a start: the LF after each reply and noise between replies go here.
         if (byte == '$') {
             sentence[0] = byte;

@@ -73,7 +73,6 @@ TEST_F(ConsoleUiTest, MessagesArePrintedAndAnsweredFromTheDefault) {
         const char* line;
     } cases[] = {
         {true, MessageButtons::Ok, MessageAnswer::Ok, "[ERROR] COULD NOT OPEN COM PORT -> OK\n"},
-        {false, MessageButtons::Ok, MessageAnswer::Ok, "[ERROR] COULD NOT OPEN COM PORT -> OK\n"},
         {true, MessageButtons::YesNo, MessageAnswer::Yes,
          "[ERROR] COULD NOT OPEN COM PORT -> Yes\n"},
         {false, MessageButtons::YesNo, MessageAnswer::No,
@@ -112,12 +111,6 @@ TEST_F(ConsoleUiTest, DialogThatCannotEndIsCancelled) {
     CountingDialog timerless(1, false);
     EXPECT_EQ(unlimited.runModal(timerless), DialogResult::Cancel);
     EXPECT_TRUE(timerless.cancelled());
-}
-
-TEST_F(ConsoleUiTest, FileDialogsAreDeclined) {
-    ConsoleUi ui(out.get(), clock, {});
-    EXPECT_EQ(ui.openFile("UPLOAD FILE", "hex", "Code|*.hex", "code.hex"), std::nullopt);
-    EXPECT_EQ(contents(out.get()), "[UPLOAD FILE] no file chosen\n");
 }
 
 }  // namespace

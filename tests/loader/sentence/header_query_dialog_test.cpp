@@ -100,24 +100,6 @@ TEST_F(HeaderQueryDialogTest, PoiReceiverWaitsForThePoiHeaderOnly) {
     EXPECT_EQ(receiver.commandsSeen(), std::vector<std::string>{"CMD,PIH"});
 }
 
-TEST_F(HeaderQueryDialogTest, ARecognisedReplyIsNeededEvenWithAnEarlierHeader) {
-    identifyAs("VER,030,V1.00");
-    std::strcpy(link.mapHeader, "from an earlier query");
-    HeaderQueryDialog dialog(link, clock);
-    ui.setTickHook([&](int tick) {
-        // Silent at first; a version reply on the third tick is enough.
-        if (tick == 3) {
-            const std::string reply = replySentence("VER,030,V1.00");
-            EXPECT_TRUE(pty.write(reply));
-            testing::waitReceived(link, reply.size());
-        }
-        return true;
-    });
-
-    EXPECT_EQ(ui.runModal(dialog), DialogResult::Ok);
-    EXPECT_EQ(ui.ticksRun(), 3);
-}
-
 TEST_F(HeaderQueryDialogTest, ElapsedTimeShowsHoursOfTheDay) {
     identifyAs("VER,033,V3.08");
     HeaderQueryDialog dialog(link, clock);
@@ -134,21 +116,6 @@ TEST_F(HeaderQueryDialogTest, ElapsedTimeShowsHoursOfTheDay) {
 
     EXPECT_EQ(ui.runModal(dialog), DialogResult::Cancel);
     EXPECT_EQ(shownOnThirdTick, "01:01:03");
-}
-
-TEST_F(HeaderQueryDialogTest, CancelClearsAutomaticMode) {
-    identifyAs("VER,033,V3.08");
-    link.autoMode = true;
-    HeaderQueryDialog dialog(link, clock);
-    ui.setTickHook([&](int tick) {
-        playReceiver(tick);
-        return tick < 2;
-    });
-
-    EXPECT_EQ(ui.runModal(dialog), DialogResult::Cancel);
-    EXPECT_FALSE(link.autoMode);
-    EXPECT_TRUE(dialog.timers().empty());
-    EXPECT_EQ(link.mapHeader[0], 0);
 }
 
 }  // namespace

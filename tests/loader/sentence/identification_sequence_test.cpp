@@ -122,18 +122,6 @@ TEST_F(IdentificationSequenceTest, UnsupportedReceiverIsReportedAndNotQueried) {
     EXPECT_EQ(link.receiverClass, ReceiverClass::Unsupported);
 }
 
-TEST_F(IdentificationSequenceTest, LegacyReceiverIsIdentifiedWithItsPoiHeader) {
-    receiver.setReply("CMD,VERSION", "VER,023,V3.08    NAV 415/420");
-    receiver.setReply("CMD,PIH", "POI," + std::string(ReceiverLink::kHeaderSize, 'E'));
-    playReceiver();
-
-    EXPECT_TRUE(identifyReceiver(link, ui, clock));
-
-    EXPECT_EQ(link.receiverClass, ReceiverClass::Legacy);
-    EXPECT_EQ(link.poiHeader[0], 'E');
-    EXPECT_EQ(ui.statusTexts(), std::vector<std::string>{"NAV415/420"});
-}
-
 TEST_F(IdentificationSequenceTest, CancelledHeaderQueryFailsButAnEarlierMapHeaderStillCounts) {
     receiver.setReply("CMD,VERSION", "VER,033,V3.08");
     std::strcpy(link.mapHeader, "1,2,ALPS,4,1000");
