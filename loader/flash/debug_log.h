@@ -19,6 +19,10 @@ class DebugLog {
 
     bool isOpen() const { return file_ != nullptr; }
     void close() { file_.reset(); }
+    // Hands buffered lines to the file, for readers while the engine runs.
+    void flush() {
+        if (file_) std::fflush(file_.get());
+    }
 
     // One line, printf-style, ended by a line feed.
     void line(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -1,5 +1,7 @@
 #include "flash_loader.h"
 
+#include <utility>
+
 #include "clock.h"
 #include "legacy_phase_source.h"
 #include "receiver_link.h"
@@ -181,6 +183,9 @@ bool FlashLoader::onHand() {
     if (reply == kOk) {
         stream->clearReceive(0);
         stream->writeByte(kEraseRequest);
+        // In record mode the first record follows at once: clearing the transmit
+        // queue before it could throw this request away unsent.
+        keepTransmitQueue_ = recordMode;
         noteSendTime();
         sectorsErased = 0;
         state = recordMode ? FlashLoaderState::SendRec : FlashLoaderState::EraseCmd;
@@ -301,6 +306,7 @@ bool FlashLoader::onWaitCold() {
 }
 
 bool FlashLoader::onSendRec() {
+    const bool behindRequest = std::exchange(keepTransmitQueue_, false);
     const std::span<std::uint8_t> frame(recordFrame);
     int count = 0;
     if (currentAddress > endAddress) {
@@ -335,7 +341,7 @@ bool FlashLoader::onSendRec() {
         return false;
     }
     recordLength = static_cast<std::int16_t>(length - kRecordHeaderLength - kRecordTrailerLength);
-    sendRecordFrame();
+    sendRecordFrame(!behindRequest);
     state = FlashLoaderState::WaitRec;
     debugLog.lineWithDump(currentRecordFrame(),
                           "SEND REC - %d bytes:", static_cast<int>(recordFrameLength()));
@@ -525,8 +531,8 @@ void FlashLoader::sendEraseFrame() {
     noteSendTime();
 }
 
-void FlashLoader::sendRecordFrame() {
-    stream->clearTransmit();
+void FlashLoader::sendRecordFrame(bool clearTransmitFirst) {
+    if (clearTransmitFirst) stream->clearTransmit();
     stream->write(currentRecordFrame());
     stream->clearReceive(0);
     noteSendTime();

@@ -121,7 +121,7 @@ class FlashLoader {
     bool timedOut(std::int64_t limitSeconds) const;
     void noteSendTime();
     void sendEraseFrame();
-    void sendRecordFrame();
+    void sendRecordFrame(bool clearTransmitFirst = true);
     void resendRecord(int reply);
     void acknowledgeRecord(int reply);
     void combineDebugWords();
@@ -131,6 +131,8 @@ class FlashLoader {
     const ReceiverLink& link_;
     const Clock& clock_;
     const LegacyPhaseSource* phaseSource_;
+    // The first record of record mode goes out behind the request still queued.
+    bool keepTransmitQueue_ = false;
 };
 
 }  // namespace zamel

@@ -1,0 +1,134 @@
+#include "engine_rig.h"
+
+#include <chrono>
+#include <fstream>
+
+#include "scripted_unit.h"
+
+namespace zamel::testing {
+
+namespace {
+
+constexpr int kTransmitQueueBytes = 6144;
+constexpr int kWaitBoundMs = 2000;
+constexpr int kStepBound = 100000;
+
+}  // namespace
+
+EngineRig::EngineRig() {
+    EXPECT_TRUE(pty.ok());
+    EXPECT_TRUE(pty.linkAs(dir.path(), 1));
+    device = std::make_unique<PosixSerialDevice>(0, 4096, 2048);
+    stream = std::make_unique<SerialStream>(*device);
+    stream->setTransmitQueue(kTransmitQueueBytes);
+    std::uint16_t bits = 0;
+    EXPECT_EQ(stream->status(bits), 0) << "the test port did not open";
+    link.receiverClass = ReceiverClass::FlashMapping;
+}
+
+EngineRig::~EngineRig() {
+    if (engine) engine->closeLog();
+}
+
+void EngineRig::openImage(const std::vector<std::uint8_t>& bytes, const std::string& name) {
+    ASSERT_TRUE(writeWholeFile(dir.file(name), bytes));
+    image = std::make_unique<ImageFile>(dir.file(name));
+    ASSERT_TRUE(image->isOpen);
+}
+
+void EngineRig::openImage(const std::string& text, const std::string& name) {
+    openImage(std::vector<std::uint8_t>(text.begin(), text.end()), name);
+}
+
+FlashLoader& EngineRig::startEngine(bool recordMode, std::uint32_t baseAddress,
+                                    std::uint32_t eraseEnd, bool verifyEcho,
+                                    const LegacyPhaseSource* phaseSource) {
+    engine = std::make_unique<FlashLoader>(*image, *stream, recordMode, baseAddress, eraseEnd,
+                                           verifyEcho, link, clock, phaseSource);
+    return *engine;
+}
+
+void EngineRig::unitSends(const std::vector<std::uint8_t>& bytes) {
+    const int before = stream->receiveCount();
+    ASSERT_TRUE(pty.write(bytes));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitBoundMs);
+    while (stream->receiveCount() < before + static_cast<int>(bytes.size())) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the port never got the bytes";
+        device->waitReadable(10);
+    }
+}
+
+std::vector<std::uint8_t> EngineRig::unitReads(std::size_t n) {
+    return pty.readExactly(n, kWaitBoundMs);
+}
+
+std::vector<std::uint8_t> EngineRig::unitReadsAll() { return pty.readFor(30); }
+
+int EngineRig::runEngine() {
+    int steps = 1;
+    while (engine->step() && engine->state != FlashLoaderState::AllDone) {
+        if (++steps > kStepBound) {
+            ADD_FAILURE() << "step() kept returning true";
+            break;
+        }
+    }
+    return steps;
+}
+
+std::vector<std::uint8_t> EngineRig::lastFrame() const {
+    const auto frame = engine->currentRecordFrame();
+    return {frame.begin(), frame.end()};
+}
+
+std::vector<std::uint8_t> EngineRig::reachFirstRecord(int sectors) {
+    runEngine();  // Reset, then NoConnect finds nothing
+    unitSends({0xAA});
+    runEngine();
+    EXPECT_EQ(unitReads(1), std::vector<std::uint8_t>{0x55});
+    unitSends({0x55});
+    runEngine();
+    EXPECT_EQ(unitReads(1), std::vector<std::uint8_t>{0x6A});
+    unitSends({0x55});
+    runEngine();
+    EXPECT_EQ(unitReads(kEraseFrameLength).size(), kEraseFrameLength);
+    std::vector<std::uint8_t> erased{0x55};
+    erased.insert(erased.end(), static_cast<std::size_t>(sectors), 0x8F);
+    erased.push_back(0x55);
+    unitSends(erased);
+    runEngine();
+    EXPECT_EQ(unitReads(1), std::vector<std::uint8_t>{0x69});
+    unitSends({0x55});
+    runEngine();
+    EXPECT_EQ(engine->state, FlashLoaderState::WaitRec);
+    return unitReads(lastFrame().size());
+}
+
+std::vector<std::string> EngineRig::logLines() const {
+    std::ifstream in(dir.file("DEBUG.OUT"));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool EngineRig::logHas(const std::string& line) const {
+    engine->debugLog.flush();
+    for (const auto& l : logLines())
+        if (l == line) return true;
+    return false;
+}
+
+bool EngineRig::transferTo(ScriptedUnit& unit) {
+    unitSends({0xAA});
+    for (int round = 0; round < 1000; ++round) {
+        runEngine();
+        if (engine->state == FlashLoaderState::AllDone) return true;
+        if (engine->state == FlashLoaderState::FileDone) engine->sendEnd();
+        const auto replies = unit.take(unitReadsAll());
+        if (!unit.fault().empty()) return false;
+        if (!replies.empty()) unitSends(replies);
+    }
+    return false;
+}
+
+}  // namespace zamel::testing

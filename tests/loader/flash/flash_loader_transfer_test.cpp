@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "engine_rig.h"
+#include "flash_loader.h"
+#include "scripted_unit.h"
+
+namespace zamel::testing {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint32_t kCodeBase = 0x2D004000;
+
+Bytes patternImage(std::size_t n) {
+    Bytes bytes(n);
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 251);
+    return bytes;
+}
+
+// Motorola S-record text: a header, S3 records of `perRecord` bytes from `base`, an S7.
+std::string sRecordText(std::uint32_t base, const Bytes& data, std::size_t perRecord) {
+    std::string text = "S00600004844521B\n";
+    char hex[4];
+    for (std::size_t at = 0; at < data.size(); at += perRecord) {
+        const std::size_t n = std::min(perRecord, data.size() - at);
+        const std::uint32_t address = base + static_cast<std::uint32_t>(at);
+        Bytes record{static_cast<std::uint8_t>(n + 5), static_cast<std::uint8_t>(address >> 24),
+                     static_cast<std::uint8_t>(address >> 16),
+                     static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
+        record.insert(record.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                      data.begin() + static_cast<std::ptrdiff_t>(at + n));
+        unsigned sum = 0;
+        text += "S3";
+        for (const std::uint8_t b : record) {
+            sum += b;
+            std::snprintf(hex, sizeof hex, "%02X", b);
+            text += hex;
+        }
+        std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFFu);
+        text += hex;
+        text += '\n';
+    }
+    return text + "S70500000000FA\n";
+}
+
+using FlashLoaderTransferTest = EngineRig;
+
+TEST_F(FlashLoaderTransferTest, AddressModeBinaryImageArrivesWhole) {
+    const Bytes data = patternImage(5001);
+    openImage(data);
+    startEngine(false, kCodeBase, 0x2D000000 + 5001, true);
+    ScriptedUnit unit(false, 3);
+    ASSERT_TRUE(transferTo(unit)) << unit.fault();
+    EXPECT_EQ(unit.flash(kCodeBase, data.size()), data);
+    EXPECT_EQ(unit.eraseStart(), kCodeBase);
+    EXPECT_EQ(unit.eraseEnd(), 0x2D000000u + 5001);
+    EXPECT_EQ(unit.recordsTaken(), 3);
+    EXPECT_EQ(engine->sectorsErased, 3);
+    std::string status;
+    engine->statusText(status);
+    EXPECT_EQ(status, "     COMPLETED   ");
+}
+
+TEST_F(FlashLoaderTransferTest, ExactlyOneRecordIsOneFrameThenFileDone) {
+    const Bytes data = patternImage(1980);
+    openImage(data);
+    startEngine(false, kCodeBase, 0, true);
+    ScriptedUnit unit(false, 1);
+    ASSERT_TRUE(transferTo(unit)) << unit.fault();
+    EXPECT_EQ(unit.recordsTaken(), 1);
+    EXPECT_EQ(unit.flash(kCodeBase, data.size()), data);
+}
+
+TEST_F(FlashLoaderTransferTest, SRecordImagesArriveWholeWhateverTheirRecordLength) {
+    // 120-byte records make blocks of 2040 bytes, longer than one nominal record.
+    for (const std::size_t perRecord : {16u, 32u, 120u}) {
+        SCOPED_TRACE(perRecord);
+        const Bytes data = patternImage(7000);
+        openImage(sRecordText(kCodeBase, data, perRecord), "code.hex");
+        ASSERT_TRUE(image->isSRecord);
+        startEngine(false, kCodeBase, 0x2D000000 + 7000, true);
+        ScriptedUnit unit(false, 2);
+        ASSERT_TRUE(transferTo(unit)) << unit.fault();
+        EXPECT_EQ(unit.flash(kCodeBase, data.size()), data);
+        engine->closeLog();
+        engine.reset();
+        unitReadsAll();
+    }
+}
+
+TEST_F(FlashLoaderTransferTest, RecordModeMapArrivesWholeAndReportsChecksumAndSize) {
+    const Bytes data = patternImage(4500);
+    openImage(data, "map.img");
+    startEngine(true, 0, 0xFFFFFFFF, false);
+    ScriptedUnit unit(true, 0);
+    unit.setEndReport(0xBEEF, 0x00011194);
+    ASSERT_TRUE(transferTo(unit)) << unit.fault();
+    EXPECT_FALSE(unit.eraseSeen());
+    EXPECT_EQ(unit.recordData(), data);
+    EXPECT_EQ(unit.recordsTaken(), 3);
+    EXPECT_EQ(engine->unitChecksum, 0xBEEF);
+    EXPECT_EQ(engine->unitSize, 0x00011194u);
+}
+
+TEST_F(FlashLoaderTransferTest, DebugLogOfACleanTransfer) {
+    openImage(Bytes{0x01, 0x02, 0x03, 0x04, 0x05});
+    startEngine(false, kCodeBase, 0x2D000005, true);
+    ScriptedUnit unit(false, 2);
+    ASSERT_TRUE(transferTo(unit)) << unit.fault();
+    engine->closeLog();
+    const std::vector<std::string> expected{
+        "RESET",
+        "NO CONNECT - hello",
+        "HAND - OK",
+        "ERASE CMD - Erasing 04194349:83886125",
+        "ERASE CMD - Erasing 0040002d:0500002d",
+        "ERASE ADR - OK",
+        "ERASING - sector erased",
+        "ERASING - sector erased",
+        "ERASING - OK",
+        "SEND COLD",
+        "WAIT COLD - OK",
+        "Read 5 bytes for address 2d004000",
+        "SEND REC - 16 bytes: 5b 00 05 2d 00 40 00 01 02 03 04 05 00 6a 06 5d",
+        "WAIT REC - OK",
+        "PROG - OK",
+        "Read 0 bytes for address 2d004006",
+        "SEND REC - 0 len",
+        "FILE DONE",
+        "SEND END - OK",
+    };
+    EXPECT_EQ(logLines(), expected);
+    EXPECT_EQ(readWholeFile(dir.file("DEBUG.OUT")).back(), '\n');
+}
+
+TEST_F(FlashLoaderTransferTest, EachEngineStartsANewLog) {
+    openImage(patternImage(10));
+    startEngine(false, kCodeBase, 0, true);
+    engine->step();
+    engine->closeLog();
+    startEngine(false, kCodeBase, 0, true);
+    engine->closeLog();
+    EXPECT_TRUE(logLines().empty());
+}
+
+TEST_F(FlashLoaderTransferTest, TransferRunsWithoutALogWhenDebugOutCannotBeCreated) {
+    std::filesystem::create_directory(dir.file("DEBUG.OUT"));
+    const Bytes data = patternImage(3000);
+    openImage(data);
+    startEngine(false, kCodeBase, 0, true);
+    EXPECT_FALSE(engine->debugLog.isOpen());
+    ScriptedUnit unit(false, 1);
+    ASSERT_TRUE(transferTo(unit)) << unit.fault();
+    EXPECT_EQ(unit.flash(kCodeBase, data.size()), data);
+}
+
+TEST_F(FlashLoaderTransferTest, StatusTextFollowsTheState) {
+    openImage(patternImage(10));
+    startEngine(false, kCodeBase, 0, true);
+    struct Case {
+        FlashLoaderState state;
+        const char* text;
+    };
+    const Case cases[] = {
+        {FlashLoaderState::NoPort, "       NO PORT   "},
+        {FlashLoaderState::Reset, "         RESET   "},
+        {FlashLoaderState::NoConnect, " NO CONNECTION   "},
+        {FlashLoaderState::Hand, " CREATING LINK   "},
+        {FlashLoaderState::EraseCmd, "   ERASE BEGIN   "},
+        {FlashLoaderState::EraseAdr, "   ERASE BEGIN   "},
+        {FlashLoaderState::InvalidFlash, " INVALID FLASH   "},
+        {FlashLoaderState::SendCold, "   PROGRAMMING   "},
+        {FlashLoaderState::WaitCold, "   PROGRAMMING   "},
+        {FlashLoaderState::SendRec, "   PROGRAMMING   "},
+        {FlashLoaderState::WaitRec, "   PROGRAMMING   "},
+        {FlashLoaderState::Prog, "   PROGRAMMING   "},
+        {FlashLoaderState::Debug1, "   PROGRAMMING   "},
+        {FlashLoaderState::Debug2, "   PROGRAMMING   "},
+        {FlashLoaderState::WriteFail, "ROM WRITE FAIL   "},
+        {FlashLoaderState::FileDone, "  COMMUNICATING  "},
+        {FlashLoaderState::SendEnd, "     FINISHING   "},
+        {FlashLoaderState::EndChecksum, "     FINISHING   "},
+        {FlashLoaderState::EndSize, "     FINISHING   "},
+        {FlashLoaderState::AllDone, "     COMPLETED   "},
+    };
+    for (const Case& c : cases) {
+        std::string text = "previous";
+        engine->state = c.state;
+        engine->statusText(text);
+        EXPECT_EQ(text, c.text) << static_cast<int>(c.state);
+        EXPECT_EQ(text.size(), 17u);
+    }
+    std::string text;
+    engine->state = FlashLoaderState::Erasing;
+    engine->sectorsErased = 0;
+    engine->statusText(text);
+    EXPECT_EQ(text, "   ERASING - 0   ");
+    engine->sectorsErased = 12;
+    engine->statusText(text);
+    EXPECT_EQ(text, "   ERASING - 12   ");
+    for (const auto state : {FlashLoaderState::RecNum1, FlashLoaderState::RecNum2,
+                             FlashLoaderState::RecNum3, FlashLoaderState::RecNum4}) {
+        engine->state = FlashLoaderState::Prog;
+        engine->statusText(text);
+        engine->state = state;
+        engine->statusText(text);
+        EXPECT_EQ(text, "   PROGRAMMING   ") << static_cast<int>(state);
+    }
+}
+
+}  // namespace
+}  // namespace zamel::testing

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zamel::testing {
+
+// A receiver's boot loader as the engine's tests need it: fed what the loader
+// wrote, it answers every complete command and frame the way a well-behaved unit
+// does and keeps the data of every record. Bytes of an unfinished frame wait for
+// the rest, as a unit reading the line would.
+class ScriptedUnit {
+  public:
+    // recordMode: records carry a record number and no erase follows 0x6A.
+    ScriptedUnit(bool recordMode, int sectorsToErase);
+
+    // Answers to everything complete in `fromLoader` (plus what was held back).
+    std::vector<std::uint8_t> take(std::span<const std::uint8_t> fromLoader);
+
+    // Flash contents from `address`, `length` bytes; unwritten bytes read 0xFF.
+    std::vector<std::uint8_t> flash(std::uint32_t address, std::size_t length) const;
+    // Record-mode data in record-number order.
+    std::vector<std::uint8_t> recordData() const;
+
+    // The end report a record-mode unit gives after the end frame.
+    void setEndReport(std::uint16_t checksum, std::uint32_t size) {
+        endChecksum_ = checksum;
+        endSize_ = size;
+    }
+
+    bool endSeen() const { return endSeen_; }
+    int recordsTaken() const { return recordsTaken_; }
+    bool eraseSeen() const { return eraseSeen_; }
+    std::uint32_t eraseStart() const { return eraseStart_; }
+    std::uint32_t eraseEnd() const { return eraseEnd_; }
+    // Empty while everything the loader sent made sense.
+    const std::string& fault() const { return fault_; }
+
+  private:
+    // Bytes used from pending_ (0 when a frame is still incomplete).
+    std::size_t takeFrame(std::vector<std::uint8_t>& replies);
+
+    bool recordMode_;
+    int sectorsToErase_;
+    bool expectErase_ = false;
+    bool eraseSeen_ = false;
+    bool endSeen_ = false;
+    int recordsTaken_ = 0;
+    std::uint32_t eraseStart_ = 0;
+    std::uint32_t eraseEnd_ = 0;
+    std::uint16_t endChecksum_ = 0;
+    std::uint32_t endSize_ = 0;
+    std::vector<std::uint8_t> pending_;
+    std::map<std::uint32_t, std::uint8_t> flash_;
+    std::map<std::uint32_t, std::vector<std::uint8_t>> records_;
+    std::string fault_;
+};
+
+}  // namespace zamel::testing
