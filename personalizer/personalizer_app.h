@@ -98,8 +98,10 @@ class PersonalizerApp {
     // The whole data record whose data holds length hex digits from position on,
     // starting at a byte boundary.
     std::optional<std::size_t> recordHolding(std::size_t position, std::size_t length) const;
-    // The first occurrence of hex from on that spells data bytes of one record.
-    std::optional<std::size_t> findInData(std::string_view hex, std::size_t from) const;
+    // The first occurrence of hex from on, starting at or before lastStart,
+    // that spells data bytes of one record.
+    std::optional<std::size_t> findInData(std::string_view hex, std::size_t from,
+                                          std::size_t lastStart = std::string::npos) const;
     std::optional<std::size_t> findSplitText(const std::string& text) const;
     // Byte number byte of record (0 the count, 5 to 24 data), -1 when not hex.
     int dataByte(std::size_t record, std::size_t byte) const;

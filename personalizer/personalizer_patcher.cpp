@@ -106,13 +106,18 @@ std::optional<std::size_t> PersonalizerApp::recordHolding(std::size_t position,
     return std::nullopt;
 }
 
-std::optional<std::size_t> PersonalizerApp::findInData(std::string_view hex,
-                                                       std::size_t from) const {
+std::optional<std::size_t> PersonalizerApp::findInData(std::string_view hex, std::size_t from,
+                                                       std::size_t lastStart) const {
     if (hex.empty()) {
         return std::nullopt;
     }
-    for (std::size_t p = firmwareText.find(hex, from); p != std::string::npos;
-         p = firmwareText.find(hex, p + 1)) {
+    // Searching only where a match may start keeps windowed searches short.
+    std::string_view text = firmwareText;
+    if (lastStart < text.size() && text.size() - lastStart > hex.size()) {
+        text = text.substr(0, lastStart + hex.size());
+    }
+    for (std::size_t p = text.find(hex, from); p != std::string_view::npos;
+         p = text.find(hex, p + 1)) {
         if (recordHolding(p, hex.size())) {
             return p;
         }
@@ -174,13 +179,18 @@ void PersonalizerApp::locateTitle() {
     // record's data and the rest begins the next record's.
     for (std::size_t m = length; m >= 1; --m) {
         const std::string head = hex.substr(0, 2 * m);
+        // q only moves forward with f, so it is searched again only once f passes it.
+        std::optional<std::size_t> q;
         for (std::size_t f = firmwareText.find(head); f != std::string::npos;
              f = firmwareText.find(head, f + 1)) {
-            const std::size_t q = firmwareText.find(lastHex, f);
-            if (q == std::string::npos) {
-                break;
+            if (!q || *q < f) {
+                const std::size_t next = firmwareText.find(lastHex, f);
+                if (next == std::string::npos) {
+                    break;
+                }
+                q = next;
             }
-            if (q != f + 2 * length + kLineEndToNextData - 2) {
+            if (*q != f + 2 * length + kLineEndToNextData - 2) {
                 continue;
             }
             const std::optional<std::size_t> first = recordHolding(f, head.size());
@@ -226,8 +236,8 @@ std::optional<std::size_t> PersonalizerApp::findSplitText(const std::string& tex
         }
         const std::size_t from = *found >= kRecordLookBack ? *found - kRecordLookBack : 0;
         while (!head.empty()) {
-            const std::optional<std::size_t> headAt = findInData(head, from);
-            if (headAt && *headAt <= *found) {
+            const std::optional<std::size_t> headAt = findInData(head, from, *found);
+            if (headAt) {
                 return headAt;
             }
             head.resize(head.size() - 2);

@@ -197,6 +197,17 @@ TEST(LocateTitle, RefusesSplitPlacesThatAreNotTheTitle) {
     }
 }
 
+TEST(LocateTitle, RepetitiveImageIsSearchedInLinearTime) {
+    // Every place starts the title's first letters and its last letter stands
+    // only at the end: re-searching it for each place would take hours.
+    FirmwareImageBuilder builder(50000, 0x1000, 'A');
+    builder.place(50000 * kRec - 2, "xC");
+    Fixture f(builder);
+    f.app.title().searchText = "AAAC";
+    f.app.locateTitle();
+    EXPECT_FALSE(f.app.title().records[0]);
+}
+
 TEST(LocateText, AgreeCutAfterItsNinthCharacter) {
     FirmwareImageBuilder builder(8);
     builder.place(3 * kRec - 9, "PRESS ENT");
