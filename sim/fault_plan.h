@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zamel::sim {
+
+// Faults the simulated receiver injects on request, each for a loader to survive.
+enum class FaultKind {
+    Resend,        // resend:K:CODE  answer record K with CODE (0x81, 0x82, 0x85, 0x88) once
+    FailErase,     // fail-erase     answer the erase frame with 0x84
+    FailWrite,     // fail-write:K   answer record K with 0x84
+    Reset,         // reset:K        answer record K with 0x87 and restart the file
+    BadCmd,        // bad-cmd        answer the first erase request with 0x83
+    RecNumber,     // rec-number:K   after record K's first acknowledgement send 0x89 and 4 bytes
+    BadType,       // bad-type       answer the greeting's answer with 0x86
+    DebugEcho,     // debug-echo     report each programmed record's address as two debug words
+    DropAck,       // drop-ack:K     ignore record K the first time it arrives
+    SilentLoader,  // silent-loader  the boot loader never greets
+    Unplug,        // unplug:K       close the line after record K
+    Noise,         // noise          random bytes between sentences
+    LateGreeting,  // late-greeting:S the boot loader greets only after S seconds
+    Garble,        // garble         answer sentences sent at a wrong rate with garbage
+};
+
+struct Fault {
+    FaultKind kind;
+    std::uint32_t record = 0;  // K, counted from 1
+    std::uint8_t code = 0;     // reply byte of resend
+    int seconds = 0;           // S of late-greeting
+    bool spent = false;
+};
+
+// The faults given on the command line. One-shot faults fire once in a run.
+class FaultPlan {
+  public:
+    // Parses one specification; on failure returns false and describes why.
+    bool add(std::string_view spec, std::string& error);
+
+    bool has(FaultKind kind) const;
+    // The armed one-shot fault of this kind (for record faults: for this record),
+    // marked spent; nullptr when none.
+    const Fault* take(FaultKind kind, std::uint32_t record = 0);
+    int lateGreetingSeconds() const;
+    bool empty() const { return faults_.empty(); }
+
+  private:
+    std::vector<Fault> faults_;
+};
+
+}  // namespace zamel::sim

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "boot_loader.h"
+#include "fault_plan.h"
+#include "line_timing.h"
+#include "output_queue.h"
+#include "sentence.h"
+#include "unit_identity.h"
+
+namespace zamel::sim {
+
+struct ReceiverConfig {
+    UnitIdentity identity;
+    long baud = 4800;          // rate of the normal firmware
+    long loaderBaud = 115200;  // rate of the boot loader
+    SimTime eraseTimePerSector = std::chrono::milliseconds(20);
+    std::optional<UploadMode> startInLoader;  // powered on in upload mode by hand
+    std::uint32_t seed = 1;                   // for noise and garbage bytes
+};
+
+// The whole simulated receiver, without any I/O: the normal firmware answering
+// "$PQVX" sentences at its line rate, and the boot loader it hands over to on an
+// upload command. Bytes come in stamped with the time they finished crossing the
+// line and the rate they were sent at; answers go to the output queue.
+class Receiver {
+  public:
+    enum class Mode { Firmware, BootLoader };
+
+    Receiver(ReceiverConfig config, FaultPlan& faults, OutputQueue& output, SimTime now);
+
+    // The rate the far end has set on the line.
+    void setLineRate(long baud) { lineRate_ = baud; }
+    long lineRate() const { return lineRate_; }
+    // Returns false when the unit could not take the byte: sent at a rate it is not
+    // listening at, it is noise to the unit.
+    bool receive(std::uint8_t byte, long sentAtBaud, SimTime now);
+    void tick(SimTime now);
+    std::optional<SimTime> nextWake() const;
+
+    Mode mode() const { return mode_; }
+    std::string stateName() const;
+    const BootLoader& bootLoader() const { return bootLoader_; }
+    // Transfer outcomes. After a completed transfer the firmware runs again.
+    std::optional<TransferEvent> takeEvent();
+
+  private:
+    void onSentence(const std::string& body, SimTime now);
+    void reply(const std::vector<std::uint8_t>& sentence, SimTime now);
+    void sendNoise(SimTime now);
+    void sendGarbage(SimTime now);
+    void enterBootLoader(UploadMode mode, SimTime now);
+
+    ReceiverConfig config_;
+    FaultPlan& faults_;
+    OutputQueue& output_;
+    BootLoader bootLoader_;
+    SentenceReader sentences_;
+    std::mt19937 random_;
+    Mode mode_ = Mode::Firmware;
+    long lineRate_ = 0;
+    std::optional<UploadCommand> pendingUpload_;
+    int uploadCommandCount_ = 0;
+};
+
+}  // namespace zamel::sim

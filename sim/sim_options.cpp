@@ -1,0 +1,296 @@
+#include "sim_options.h"
+
+#include <cstdlib>
+#include <functional>
+#include <string_view>
+
+namespace zamel::sim {
+
+namespace {
+
+constexpr std::size_t kMaxFirmwareText = 200;
+constexpr std::size_t kMaxMapHeader = 128;
+
+bool parseLong(const std::string& text, long min, long max, long& value) {
+    if (text.empty() || text.size() > 12 || !(text[0] >= '0' && text[0] <= '9')) return false;
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return *end == '\0' && value >= min && value <= max;
+}
+
+// Text that can travel inside a sentence: printable, without the marks that frame one.
+bool isSentenceText(std::string_view text) {
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u > 0x7E || c == '$' || c == '*') return false;
+    }
+    return true;
+}
+
+struct OptionSpec {
+    std::string_view name;
+    bool takesValue;
+    // Applies the value; returns an error message, empty on success.
+    std::function<std::string(SimOptions&, const std::string&)> apply;
+};
+
+std::string setRate(long& target, const std::string& value, std::initializer_list<long> allowed,
+                    const char* what) {
+    long rate = 0;
+    if (parseLong(value, 1, 1'000'000, rate)) {
+        for (long a : allowed) {
+            if (a == rate) {
+                target = rate;
+                return {};
+            }
+        }
+    }
+    return std::string(what) + " '" + value + "' is not one of the supported rates";
+}
+
+const std::vector<OptionSpec>& optionSpecs() {
+    static const std::vector<OptionSpec> specs = {
+        {"--dir", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--dir needs a directory";
+             o.dir = v;
+             return {};
+         }},
+        {"--port", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             long n = 0;
+             if (!parseLong(v, 1, 255, n)) return "--port needs a COM number from 1 to 255";
+             o.port = static_cast<int>(n);
+             return {};
+         }},
+        {"--model", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (findModel(v) == nullptr) return "unknown model '" + v + "'";
+             o.model = v;
+             return {};
+         }},
+        {"--product-code", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v.size() != 3 || !isSentenceText(v) || v.find(',') != std::string::npos)
+                 return "--product-code needs three printable characters without a comma";
+             o.productCode = v;
+             return {};
+         }},
+        {"--firmware", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v.size() > kMaxFirmwareText || !isSentenceText(v))
+                 return "--firmware needs printable text of at most 200 characters without $ or *";
+             o.firmware = v;
+             return {};
+         }},
+        {"--memory", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (!isValidMemoryText(v)) return "--memory needs three integers: A,B,C";
+             o.memory = v;
+             return {};
+         }},
+        {"--map-header", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v.size() > kMaxMapHeader || !isSentenceText(v))
+                 return "--map-header needs printable text of at most 128 characters without $ "
+                        "or *";
+             o.mapHeader = v;
+             return {};
+         }},
+        {"--poi-region", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             const auto region = parsePoiRegion(v);
+             if (!region) return "unknown --poi-region '" + v + "'";
+             o.poiRegion = *region;
+             return {};
+         }},
+        {"--baud", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             return setRate(o.baud, v, {1200, 4800, 9600, 19200}, "--baud");
+         }},
+        {"--loader-baud", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             return setRate(o.loaderBaud, v, {115200, 19200}, "--loader-baud");
+         }},
+        {"--flash-out", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--flash-out needs a file name";
+             o.flashOut = v;
+             return {};
+         }},
+        {"--pace", false,
+         [](SimOptions& o, const std::string&) -> std::string {
+             o.pace = true;
+             return {};
+         }},
+        {"--erase-ms", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             long ms = 0;
+             if (!parseLong(v, 0, 60000, ms)) return "--erase-ms needs 0 to 60000";
+             o.eraseMs = static_cast<int>(ms);
+             return {};
+         }},
+        {"--fault", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             std::string error;
+             if (!o.faults.add(v, error)) return error;
+             return {};
+         }},
+        {"--transcript", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--transcript needs a file name";
+             o.transcript = v;
+             return {};
+         }},
+        {"--once", false,
+         [](SimOptions& o, const std::string&) -> std::string {
+             o.once = true;
+             return {};
+         }},
+        {"--start-in-loader", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v == "address") {
+                 o.startInLoader = UploadMode::Address;
+             } else if (v == "record") {
+                 o.startInLoader = UploadMode::Record;
+             } else {
+                 return "--start-in-loader needs address or record";
+             }
+             return {};
+         }},
+        {"--seed", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             long seed = 0;
+             if (!parseLong(v, 0, 0x7FFFFFFF, seed)) return "--seed needs a whole number";
+             o.seed = static_cast<unsigned>(seed);
+             return {};
+         }},
+    };
+    return specs;
+}
+
+}  // namespace
+
+UnitIdentity SimOptions::identity() const {
+    const ModelProfile* profile = findModel(model);
+    UnitIdentity identity = UnitIdentity::fromModel(
+        profile != nullptr ? *profile : modelProfiles()[0], firmware, poiRegion);
+    if (productCode) identity.productCode = *productCode;
+    if (memory) identity.memory = *memory;
+    if (mapHeader) identity.mapHeader = *mapHeader;
+    return identity;
+}
+
+ParsedOptions parseSimOptions(const std::vector<std::string>& arguments) {
+    ParsedOptions parsed;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (const auto eq = name.find('='); eq != std::string::npos && name.rfind("--", 0) == 0) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (name == "--help" || name == "-h") {
+            parsed.helpRequested = true;
+            return parsed;
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& candidate : optionSpecs())
+            if (candidate.name == name) spec = &candidate;
+        if (spec == nullptr) {
+            parsed.error = "unknown option '" + arguments[i] + "'";
+            return parsed;
+        }
+        std::string value;
+        if (spec->takesValue) {
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                parsed.error = name + " needs a value";
+                return parsed;
+            }
+        } else if (inlineValue) {
+            parsed.error = name + " takes no value";
+            return parsed;
+        }
+        parsed.error = spec->apply(parsed.options, value);
+        if (!parsed.error.empty()) return parsed;
+    }
+    if (parsed.options.baud == parsed.options.loaderBaud) {
+        parsed.error =
+            "--baud and --loader-baud must differ, or the unit could not tell its "
+            "firmware's sentences from its boot loader's bytes";
+    }
+    return parsed;
+}
+
+std::string simHelpText() {
+    return R"(Usage: receiver-sim [OPTION]...
+A simulated satellite-navigation receiver on a pseudo-terminal. It links the
+pseudo-terminal as DIR/COMn, prints "ready COMn <pty path>" when it listens, and
+behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link).
+
+  --dir DIR            where to create the COMn link (default .)
+  --port N             the COM number to occupy (default 1)
+  --model NAME         NAV415/420, PLT430, Geodra2, Talvane, Talvane GPS, Trailix,
+                       Trailix Map/Pro or KX 524: product code, memory reply and map
+                       header that make a loader identify that model (default Talvane)
+  --product-code CODE  three characters overriding the model's product code
+  --firmware TEXT      version text of the VER reply after the product code and
+                       comma (default 3.08); for NAV415/420 a text of up to 9
+                       characters is padded so that "NAV 415/420" follows at
+                       positions 22 to 32
+  --memory A,B,C       the MEM reply (default from the model)
+  --map-header TEXT    payload of the MPH reply, comma-separated: third field the
+                       map name, fifth a number (default from the model)
+  --poi-region R       worldwide, americas, europe-africa, asia-australia, custom
+                       or none: the database described in the 128-byte POI header
+                       (default worldwide)
+  --baud B             line rate of the firmware: 1200, 4800, 9600 or 19200
+                       (default 4800)
+  --loader-baud B      line rate of the boot loader: 115200 or 19200 (default 115200)
+  --flash-out FILE     after each completed transfer, write the bytes programmed in it
+                       as Motorola S-records (S0, S3 in address order, S7)
+  --pace               send the unit's bytes at the line rate too (10 bits a byte);
+                       received bytes always reach the unit only after their time on
+                       the line, so no answer comes sooner than that
+  --erase-ms N         time to erase one 64 KiB sector (default 20)
+  --fault SPEC         inject a fault; repeatable. One-shot faults fire once a run,
+                       records K count from 1 within a transfer:
+                         resend:K:CODE   answer record K with CODE (81, 82, 85 or 88,
+                                         hexadecimal, 0x optional)
+                         fail-erase      answer the erase frame with 0x84
+                         fail-write:K    answer record K with 0x84
+                         reset:K         answer record K with 0x87, erase again and
+                                         restart the file
+                         bad-cmd         answer the first erase request with 0x83
+                         rec-number:K    acknowledge record K once, then send 0x89 and
+                                         the wanted record number (4 bytes) and take
+                                         back the record before it
+                         bad-type        answer the greeting's answer with 0x86
+                         debug-echo      report each programmed record's address as two
+                                         debug words (0x8E, high word first) before the
+                                         second acknowledgement
+                         drop-ack:K      ignore record K the first time it arrives
+                         silent-loader   the boot loader never greets
+                         unplug:K        close the line after record K and exit with 1
+                         noise           random bytes (never "$") around every reply
+                         late-greeting:S the boot loader greets only S seconds after
+                                         it starts
+                         garble          answer bytes sent at a wrong rate with garbage
+  --transcript FILE    log every byte in and out with direction, time and state
+  --once               exit 0 after the first completed transfer, 1 after a failed one
+  --start-in-loader M  start in the boot loader, as a unit put into its upload mode by
+                       hand: M is address (code) or record (maps)
+  --seed N             seed of the noise and garbage bytes (default 1)
+  --help               show this text
+
+Base maps go in record mode except on the plain variant of product code 033 (memory
+second value 0 or map header fifth field below 2500000), which erases and takes
+addressed records; code and databases always go in address mode.
+)";
+}
+
+}  // namespace zamel::sim

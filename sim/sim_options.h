@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fault_plan.h"
+#include "poi_header.h"
+#include "unit_identity.h"
+
+namespace zamel::sim {
+
+// Everything the receiver-sim command line sets.
+struct SimOptions {
+    std::string dir = ".";
+    int port = 1;
+    std::string model = "Talvane";
+    std::optional<std::string> productCode;
+    std::string firmware = "3.08";
+    std::optional<std::string> memory;
+    std::optional<std::string> mapHeader;
+    PoiRegion poiRegion = PoiRegion::Worldwide;
+    long baud = 4800;
+    long loaderBaud = 115200;
+    std::string flashOut;
+    bool pace = false;
+    int eraseMs = 20;
+    FaultPlan faults;
+    std::string transcript;
+    bool once = false;
+    std::optional<UploadMode> startInLoader;
+    unsigned seed = 1;
+
+    // The identity the options describe: the model's, with the overrides applied.
+    UnitIdentity identity() const;
+};
+
+struct ParsedOptions {
+    SimOptions options;
+    bool helpRequested = false;
+    std::string error;  // empty when the command line was good
+};
+
+ParsedOptions parseSimOptions(const std::vector<std::string>& arguments);
+std::string simHelpText();
+
+}  // namespace zamel::sim

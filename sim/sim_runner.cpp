@@ -1,0 +1,214 @@
+#include "sim_runner.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <vector>
+
+#include "srecord_writer.h"
+
+namespace zamel::sim {
+
+namespace {
+
+// A rate change raises no event on the master: the settings are read this often.
+constexpr SimTime kRatePollInterval = std::chrono::milliseconds(10);
+constexpr std::size_t kReadChunk = 4096;
+constexpr SimTime kDrainLimit = std::chrono::seconds(2);
+constexpr char kFlashOutHeader[] = "receiver-sim flash";
+
+}  // namespace
+
+SimRunner::SimRunner(SimOptions options)
+    : options_(std::move(options)), startedAt_(std::chrono::steady_clock::now()) {}
+
+SimRunner::~SimRunner() = default;
+
+SimTime SimRunner::now() const {
+    return std::chrono::duration_cast<SimTime>(std::chrono::steady_clock::now() - startedAt_);
+}
+
+bool SimRunner::start(std::string& error) {
+    if (!options_.transcript.empty() && !transcript_.open(options_.transcript)) {
+        error = "cannot write the transcript " + options_.transcript;
+        return false;
+    }
+    line_ = PtyLine::open(options_.dir, options_.port, error);
+    if (!line_) return false;
+    ReceiverConfig config;
+    config.identity = options_.identity();
+    config.baud = options_.baud;
+    config.loaderBaud = options_.loaderBaud;
+    config.eraseTimePerSector = std::chrono::milliseconds(options_.eraseMs);
+    config.startInLoader = options_.startInLoader;
+    config.seed = options_.seed;
+    receiver_ = std::make_unique<Receiver>(std::move(config), options_.faults, output_, now());
+    transcript_.note(now(), "listening on " + line_->linkPath() + " -> " + line_->slavePath());
+    return true;
+}
+
+std::string SimRunner::readyLine() const {
+    return "ready COM" + std::to_string(options_.port) + " " + (line_ ? line_->slavePath() : "");
+}
+
+const std::string& SimRunner::linkPath() const {
+    static const std::string none;
+    return line_ ? line_->linkPath() : none;
+}
+
+void SimRunner::tell(const std::string& text) {
+    if (notice_) notice_(text);
+}
+
+int SimRunner::run(int stopFd) {
+    while (true) {
+        SimTime t = now();
+        watchRate(t);
+        readInput(t);
+        deliverInput(t);
+        receiver_->tick(t);
+        handleEvents(t);
+        writeOutput(t);
+        if (exitStatus_ && output_.empty() && loaderHasRead(t)) {
+            if (unplug_) {
+                transcript_.note(now(), "line closed");
+                line_->close();
+            }
+            return *exitStatus_;
+        }
+
+        const SimTime wait = std::max(SimTime{0}, nextWake(t) - now());
+        const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000),
+                               static_cast<long>(wait.count() % 1'000'000) * 1000};
+        pollfd fds[2] = {
+            {line_->masterFd(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
+            {stopFd, POLLIN, 0}};
+        const int ready = ::ppoll(fds, stopFd >= 0 ? 2 : 1, &timeout, nullptr);
+        if (ready < 0 && errno != EINTR) return 1;
+        if (stopFd >= 0 && (fds[1].revents & POLLIN)) {
+            transcript_.note(now(), "stopped");
+            return 0;
+        }
+        if (fds[0].revents & POLLOUT) writeBlocked_ = false;
+    }
+}
+
+bool SimRunner::loaderHasRead(SimTime now) {
+    // Closing the master discards what the loader has not read: give it time to take
+    // the last answers, but not for ever.
+    if (!drainDeadline_) drainDeadline_ = now + kDrainLimit;
+    return line_->unreadByLoader() == 0 || now >= *drainDeadline_;
+}
+
+void SimRunner::watchRate(SimTime now) {
+    const long rate = line_->baud();
+    if (rate == lineRate_) return;
+    lineRate_ = rate;
+    receiver_->setLineRate(rate);
+    transcript_.note(now, "line rate " + std::to_string(rate));
+}
+
+void SimRunner::readInput(SimTime now) {
+    std::uint8_t buffer[kReadChunk];
+    while (true) {
+        const ssize_t got = line_->readSome(buffer, sizeof buffer);
+        if (got <= 0) return;
+        for (ssize_t i = 0; i < got; ++i) {
+            receiveLineFreeAt_ = std::max(receiveLineFreeAt_, now) + byteTime(lineRate_);
+            input_.push_back({buffer[i], lineRate_, receiveLineFreeAt_});
+        }
+    }
+}
+
+void SimRunner::deliverInput(SimTime now) {
+    while (!input_.empty() && input_.front().arrival <= now) {
+        const PendingByte in = input_.front();
+        input_.pop_front();
+        const bool taken = receiver_->receive(in.byte, in.baud, in.arrival);
+        transcript_.byte(in.arrival, taken ? "in" : "drop", in.byte, in.baud,
+                         receiver_->stateName());
+    }
+}
+
+void SimRunner::handleEvents(SimTime now) {
+    while (const auto event = receiver_->takeEvent()) {
+        switch (event->kind) {
+            case TransferEvent::Kind::Completed: {
+                transcript_.note(now, "transfer completed: " + event->detail);
+                tell("transfer completed: " + event->detail);
+                if (!options_.flashOut.empty()) {
+                    const auto& flash = receiver_->bootLoader().flash();
+                    if (writeSRecordFile(options_.flashOut, flash, kFlashOutHeader)) {
+                        tell("flash written to " + options_.flashOut);
+                    } else {
+                        tell("cannot write " + options_.flashOut);
+                    }
+                }
+                if (options_.once && !exitStatus_) exitStatus_ = 0;
+                break;
+            }
+            case TransferEvent::Kind::Failed:
+                transcript_.note(now, "transfer failed: " + event->detail);
+                tell("transfer failed: " + event->detail);
+                if (options_.once && !exitStatus_) exitStatus_ = 1;
+                break;
+            case TransferEvent::Kind::Unplug:
+                transcript_.note(now, event->detail);
+                tell(event->detail);
+                unplug_ = true;
+                exitStatus_ = 1;
+                break;
+        }
+    }
+}
+
+void SimRunner::writeOutput(SimTime now) {
+    if (writeBlocked_) return;
+    std::vector<std::uint8_t> batch;
+    std::vector<SimTime> lineFreeAfter;
+    SimTime lineFree = sendLineFreeAt_;
+    while (batch.size() < output_.size() && output_.at(batch.size()).due <= now) {
+        const OutputQueue::Entry& entry = output_.at(batch.size());
+        if (options_.pace) {
+            if (lineFree > now) break;
+            lineFree = std::max(lineFree, entry.due) + byteTime(lineRate_);
+        }
+        batch.push_back(entry.byte);
+        lineFreeAfter.push_back(lineFree);
+    }
+    if (batch.empty()) return;
+    const ssize_t written = line_->writeSome(batch.data(), batch.size());
+    if (written < 0) {
+        // A loader that does not read fills the line: wait until it takes bytes again.
+        if (errno == EAGAIN || errno == EINTR) {
+            writeBlocked_ = errno == EAGAIN;
+            return;
+        }
+        transcript_.note(now, "line refused " + std::to_string(batch.size()) + " bytes");
+        for (std::size_t i = 0; i < batch.size(); ++i) output_.pop();
+        return;
+    }
+    const auto sent = static_cast<std::size_t>(written);
+    for (std::size_t i = 0; i < sent; ++i) {
+        transcript_.byte(now, "out", batch[i], lineRate_, receiver_->stateName());
+        output_.pop();
+    }
+    if (sent > 0 && options_.pace) sendLineFreeAt_ = lineFreeAfter[sent - 1];
+    if (sent < batch.size()) writeBlocked_ = true;
+}
+
+SimTime SimRunner::nextWake(SimTime now) const {
+    SimTime wake = now + kRatePollInterval;
+    if (!input_.empty()) wake = std::min(wake, input_.front().arrival);
+    if (const auto due = output_.nextDue(); due && !writeBlocked_) {
+        SimTime at = *due;
+        if (options_.pace) at = std::max(at, sendLineFreeAt_);
+        wake = std::min(wake, at);
+    }
+    if (const auto greeting = receiver_->nextWake()) wake = std::min(wake, *greeting);
+    return wake;
+}
+
+}  // namespace zamel::sim

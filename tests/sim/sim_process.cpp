@@ -1,0 +1,92 @@
+#include "sim_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace zamel::sim::testing {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int remainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+SimProcess::~SimProcess() {
+    if (pid_ > 0 && stop(SIGTERM) < 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    if (stdoutFd_ >= 0) ::close(stdoutFd_);
+}
+
+bool SimProcess::start(const std::vector<std::string>& arguments, int readyTimeoutMs) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    std::vector<char*> argv;
+    std::string program = RECEIVER_SIM_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const int spawned =
+        posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    stdoutFd_ = pipeFds[0];
+    if (spawned != 0) {
+        pid_ = -1;
+        return false;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(readyTimeoutMs);
+    std::string out;
+    while (out.find('\n') == std::string::npos) {
+        pollfd p{stdoutFd_, POLLIN, 0};
+        if (::poll(&p, 1, remainingMs(deadline)) <= 0) return false;
+        char buffer[256];
+        const ssize_t got = ::read(stdoutFd_, buffer, sizeof buffer);
+        if (got <= 0) return false;
+        out.append(buffer, static_cast<std::size_t>(got));
+    }
+    readyLine_ = out.substr(0, out.find('\n'));
+    return readyLine_.rfind("ready ", 0) == 0;
+}
+
+int SimProcess::waitExit(int timeoutMs) {
+    if (pid_ <= 0) return -1;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (remainingMs(deadline) == 0) return -1;
+        // Child exit raises no event we can poll here; look again shortly.
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 0, 10);
+    }
+}
+
+int SimProcess::stop(int signal, int timeoutMs) {
+    if (pid_ <= 0) return -1;
+    ::kill(pid_, signal);
+    return waitExit(timeoutMs);
+}
+
+}  // namespace zamel::sim::testing
