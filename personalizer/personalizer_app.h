@@ -103,6 +103,8 @@ class PersonalizerApp {
     std::optional<std::size_t> findInData(std::string_view hex, std::size_t from,
                                           std::size_t lastStart = std::string::npos) const;
     std::optional<std::size_t> findSplitText(const std::string& text) const;
+    // Whole data records whose data lie back to back in the receiver's memory.
+    bool continues(std::size_t record, std::size_t next) const;
     // Byte number byte of record (0 the count, 5 to 24 data), -1 when not hex.
     int dataByte(std::size_t record, std::size_t byte) const;
     // Zero data bytes from byte on in record, less the one kept as terminator.

@@ -15,6 +15,7 @@ constexpr std::string_view kDataRecordTag = "S319";
 constexpr std::size_t kRecordChars = 54;
 constexpr std::size_t kDataStart = 12;
 constexpr std::size_t kDataEnd = 52;
+constexpr std::uint32_t kDataBytes = 20;
 constexpr std::size_t kRecordBytes = 0x19;  // count byte's value: address, data, checksum
 constexpr std::size_t kFirstDataByte = 5;   // bytes numbered from the count byte
 constexpr std::size_t kLineEndToNextData = 16;
@@ -134,6 +135,19 @@ std::size_t PersonalizerApp::zeroRoomBehind(std::size_t record, std::size_t byte
     return zeros > 0 ? zeros - 1 : 0;
 }
 
+bool PersonalizerApp::continues(std::size_t record, std::size_t next) const {
+    if (!wholeDataRecord(record) || !wholeDataRecord(next)) {
+        return false;
+    }
+    std::uint32_t address = 0;
+    std::uint32_t nextAddress = 0;
+    for (std::size_t i = 1; i <= 4; ++i) {
+        address = (address << 8) | static_cast<std::uint32_t>(dataByte(record, i));
+        nextAddress = (nextAddress << 8) | static_cast<std::uint32_t>(dataByte(next, i));
+    }
+    return nextAddress == address + kDataBytes;
+}
+
 int PersonalizerApp::dataByte(std::size_t record, std::size_t byte) const {
     const std::size_t at = positionOfByte(record, byte);
     if (at + 1 >= firmwareText.size()) {
@@ -200,7 +214,7 @@ void PersonalizerApp::locateTitle() {
             const std::optional<std::size_t> second = nextDataRecord(*first);
             const std::string_view rest = std::string_view(hex).substr(head.size());
             if (!second || *second + kDataStart != f + head.size() + kLineEndToNextData ||
-                !recordHolding(*second + kDataStart, rest.size()) ||
+                !continues(*first, *second) || !recordHolding(*second + kDataStart, rest.size()) ||
                 firmwareText.compare(*second + kDataStart, rest.size(), rest) != 0) {
                 continue;
             }
@@ -269,7 +283,7 @@ bool PersonalizerApp::locateText(TextGroup& group) {
             break;
         }
         const std::optional<std::size_t> next = nextDataRecord(*group.records[k]);
-        if (!next || !wholeDataRecord(*next)) {
+        if (!next || !continues(*group.records[k], *next)) {
             break;
         }
         group.records[k + 1] = next;

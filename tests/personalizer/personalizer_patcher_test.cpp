@@ -328,6 +328,31 @@ TEST(LocateText, TextRunningOnPastWhatIsSeenGetsATerminator) {
     }
 }
 
+TEST(LocateText, StopsWhereTheNextRecordIsNotTheNextAddress) {
+    FirmwareImageBuilder near(3, 0x1000, 'n');
+    near.place(2 * kRec + 15, "Start");
+    FirmwareImageBuilder far(3, 0x8000, 'f');
+    const std::string nearText = near.build();
+    const std::string farText = far.build();
+    const std::string image =
+        nearText.substr(0, nearText.rfind("S7")) + farText.substr(farText.find("\r\n") + 2);
+    Fixture f(image);
+    f.app.message().searchText = "Start";
+    ASSERT_TRUE(f.app.locateText(f.app.message()));
+    EXPECT_TRUE(f.app.message().openEnded);
+    EXPECT_EQ(f.app.message().charLimit, 4);
+    EXPECT_FALSE(f.app.message().records[1]);
+    f.app.message().personalText = "Stop it";
+    f.app.patchGroup(f.app.message());
+    EXPECT_EQ(f.app.firmwareText.substr(f.app.firmwareText.find("S31900008000")),
+              farText.substr(farText.find("\r\n") + 2));
+    std::vector<std::uint8_t> expected = near.data();
+    std::copy_n("Stop\0", 5, expected.begin() + 2 * kRec + 15);
+    std::vector<std::uint8_t> data = decodedData(f.app.firmwareText);
+    data.resize(expected.size());
+    EXPECT_EQ(data, expected);
+}
+
 TEST(LocateText, MatchWithinTheFirstFiftyCharacters) {
     FirmwareImageBuilder builder(3);
     builder.placeString(0, "At start");
