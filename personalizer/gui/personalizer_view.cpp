@@ -62,15 +62,6 @@ PersonalizerView::PersonalizerView(PersonalizerDialog& dialog, QWidget* parent)
 
 PersonalizerView::~PersonalizerView() = default;
 
-QRadioButton* PersonalizerView::familyButton(int family) const {
-    return family >= 0 && family < PersonalizerDialog::kFamilyCount ? families_[family] : nullptr;
-}
-
-QRadioButton* PersonalizerView::languageButton(int language) const {
-    return language >= 0 && language < PersonalizerDialog::kLanguageCount ? languages_[language]
-                                                                          : nullptr;
-}
-
 void PersonalizerView::start() {
     dialog_.onInit();
     refresh();

@@ -31,10 +31,6 @@ class PersonalizerView final : public QDialog {
     // Escape, the window's close button and "Exit" all end here.
     void reject() override;
 
-    // The family buttons in CorvathGPS order, the language buttons in Language order.
-    QRadioButton* familyButton(int family) const;
-    QRadioButton* languageButton(int language) const;
-
   private:
     void saveChanges();
     void showAbout();

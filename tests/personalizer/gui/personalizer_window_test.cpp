@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <cstdlib>
+
+#include "about_dialog.h"
+#include "flow_fixture.h"
+#include "modal_script.h"
+#include "personalizer_view.h"
+#include "scratch_dir.h"
+#include "tagwright_program.h"
+
+namespace tagwright {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::AmberLayout;
+using testing::ModalScript;
+using testing::readFile;
+using testing::ScratchDir;
+
+const QString kStartupWarning = QStringLiteral(
+    "   This program modifies the factory\nmessage in the Corvath Talvane\nor Plt430 "
+    "firmware.\n\n   You assume full responsibility and\n risk when using this program!");
+
+template <typename T>
+T* child(QWidget* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+QString labelText(QWidget* window, const char* name) {
+    QLabel* label = child<QLabel>(window, name);
+    return label != nullptr ? label->text() : QString();
+}
+
+// Types text key by key; QTest spells only ASCII keys, so other characters
+// arrive as key events that carry just their text, as from a keyboard layout.
+void typeText(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(widget, c.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+}
+
+std::string padded(const std::string& text, std::size_t length) {
+    return text + std::string(length - text.size(), ' ');
+}
+
+// The whole program on a prepared working directory, with a search path that
+// holds only a recording read-me viewer.
+class TagwrightWindowTest : public ::testing::Test {
+  protected:
+    TagwrightWindowTest()
+        : systemPath(std::getenv("PATH") != nullptr ? std::getenv("PATH") : ""),
+          cwd(dir.path()),
+          path(dir.path()) {
+        testing::prepareWorkDir(dir.path());
+        testing::writeRecordingProgram(dir.file("xdg-open"), dir.file("viewer-record"));
+    }
+
+    int runProgram() {
+        script.start();
+        const int status = runTagwright();
+        EXPECT_TRUE(script.finished()) << script.failure().toStdString();
+        return status;
+    }
+
+    std::string systemPath;
+    ScratchDir dir;
+    testing::CurrentDirectory cwd;
+    testing::SearchPath path;
+    ModalScript script;
+};
+
+TEST_F(TagwrightWindowTest, TextsTypedInTheWindowAreSavedIntoTheFirmware) {
+    script.answer(kStartupWarning, QMessageBox::Warning);
+    script.then("type and save", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        EXPECT_EQ(window->windowTitle(), "Tagwright");
+        EXPECT_TRUE(child<QRadioButton>(window, "familyTalvAmber")->isChecked());
+        EXPECT_TRUE(child<QRadioButton>(window, "languageEnglish")->isChecked());
+        EXPECT_EQ(labelText(window, "factoryTitle"), "WARNING!");
+        EXPECT_EQ(labelText(window, "titleCaption"), "Menu Name\n( 11 chars max )");
+        EXPECT_TRUE(child<QPushButton>(window, "saveButton")->isDefault());
+
+        child<QRadioButton>(window, "languageFrancais")->click();
+        EXPECT_TRUE(child<QRadioButton>(window, "languageFrancais")->isChecked());
+        EXPECT_FALSE(child<QRadioButton>(window, "languageEnglish")->isChecked());
+        EXPECT_EQ(labelText(window, "factoryMessage"),
+                  QString::fromUtf8("Données fournies à titre indicatif."));
+        EXPECT_EQ(labelText(window, "messageCaption"), "Disclaimer\n( 37 chars max )");
+        EXPECT_EQ(labelText(window, "agreeCaption"), "Acknowledgement\n( 24 chars max )");
+
+        auto* title = child<QLineEdit>(window, "personalTitle");
+        auto* message = child<QPlainTextEdit>(window, "personalMessage");
+        auto* agree = child<QPlainTextEdit>(window, "personalAgree");
+        // Typing stops at the room the firmware has: 13 characters here.
+        typeText(title, QString::fromUtf8("Mon GPS € personnel"));
+        EXPECT_EQ(title->text(), QString::fromUtf8("Mon GPS € per"));
+        typeText(message, QString::fromUtf8("Propriété de"));
+        QTest::keyClick(message, Qt::Key_Return);
+        typeText(message, QStringLiteral("Jean"));
+        typeText(agree, QStringLiteral("OK"));
+        child<QPushButton>(window, "saveButton")->click();
+        return true;
+    });
+    script.answer(
+        "Personalized firmware saved as " + QString::fromStdString(dir.file("personal.hex")),
+        QMessageBox::Information);
+    script.answer(QStringLiteral("Would you like me to start Corvath's firmware upload program?\n"
+                                 "     (Answer yes to upload your personalized firmware)"),
+                  QMessageBox::Question, QMessageBox::No);
+
+    EXPECT_EQ(runProgram(), 0);
+
+    testing::FirmwareImageBuilder expected = testing::amberImage();
+    expected.place(AmberLayout::kFrenchTitle,
+                   padded("Mon GPS \x80 per", AmberLayout::kFrenchTitleLimit));
+    expected.place(AmberLayout::kFrenchMessage,
+                   padded("Propri\xE9t\xE9 de\r\nJean", AmberLayout::kFrenchMessageLimit));
+    expected.place(AmberLayout::kFrenchAgree, padded("OK", AmberLayout::kFrenchAgreeLimit));
+    EXPECT_EQ(readFile(dir.file("personal.hex")), expected.build());
+
+    const std::string settings = readFile(dir.file("Tagwright.ini"));
+    EXPECT_NE(settings.find("Language=1\r\n"), std::string::npos);
+    EXPECT_NE(settings.find("Title=Mon GPS \x80 per\r\n"), std::string::npos);
+    EXPECT_NE(settings.find("Message=Propri\xE9t\xE9 de\\nJean\r\n"), std::string::npos);
+    EXPECT_NE(settings.find("Agree=OK\r\n"), std::string::npos);
+
+    // An independent S-record checker accepts every record.
+    const std::string check =
+        "PATH='" + systemPath + "' srec_cat '" + dir.file("personal.hex") + "' -o /dev/null";
+    const int checked = std::system(check.c_str());
+    EXPECT_TRUE(WIFEXITED(checked) && WEXITSTATUS(checked) == 0) << check;
+    // Nothing was started: the answer was No.
+    EXPECT_TRUE(testing::waitForRecord(dir.file("viewer-record"), 100ms).empty());
+}
+
+TEST_F(TagwrightWindowTest, FamilyWithoutFirmwareOffersTheReadMeAndClosesTheWindow) {
+    script.answer(kStartupWarning, QMessageBox::Warning);
+    script.then("open the About box", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        child<QPushButton>(window, "aboutButton")->click();
+        return true;
+    });
+    script.then("close the About box", [](QWidget* modal) {
+        auto* about = testing::modalAs<AboutDialog>(modal);
+        if (about == nullptr) {
+            return false;
+        }
+        EXPECT_EQ(about->windowTitle(), "About Tagwright");
+        EXPECT_EQ(labelText(about, "versionLine"), "Tagwright Version 0.05b Alpha");
+        child<QPushButton>(about, "okButton")->click();
+        return true;
+    });
+    script.then("choose Plt 430", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        child<QRadioButton>(window, "familyPlt430")->click();
+        return true;
+    });
+    script.answer(
+        "Could not find firmware file: " + QString::fromStdString(dir.file("vesta209.sre")) +
+            ".\nPlease read help file.",
+        QMessageBox::Critical);
+
+    EXPECT_EQ(runProgram(), 0);
+
+    const auto viewer = testing::waitForRecord(dir.file("viewer-record"), 10s);
+    ASSERT_EQ(viewer.size(), 3u);
+    EXPECT_EQ(viewer[2], dir.file("ReadMeTagwright.txt"));
+    EXPECT_NE(readFile(dir.file("Tagwright.ini")).find("CorvathGPS=1\r\n"), std::string::npos);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("personal.hex"))));
+}
+
+TEST_F(TagwrightWindowTest, CharacterWithoutAWindows1252ByteIsRefusedAndNothingWritten) {
+    const std::string settingsBefore = readFile(dir.file("Tagwright.ini"));
+    script.answer(kStartupWarning, QMessageBox::Warning);
+    script.then("type a Greek letter and save", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        typeText(child<QPlainTextEdit>(window, "personalMessage"), QString::fromUtf8("Ω"));
+        child<QPushButton>(window, "saveButton")->click();
+        return true;
+    });
+    script.answer(QString::fromUtf8("The character \"Ω\" (U+03A9) in the disclaimer cannot be "
+                                    "written into the firmware, which knows only Windows-1252 "
+                                    "characters. Please replace it."),
+                  QMessageBox::Critical);
+    script.then("leave with Escape", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        QTest::keyClick(window, Qt::Key_Escape);
+        return true;
+    });
+
+    EXPECT_EQ(runProgram(), 0);
+
+    EXPECT_EQ(readFile(dir.file("Tagwright.ini")), settingsBefore);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("personal.hex"))));
+}
+
+}  // namespace
+}  // namespace tagwright
+
+int main(int argc, char** argv) {
+    // The window tests need no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
