@@ -82,28 +82,6 @@ TEST(LineStateTest, EveryFormatReadsBackAsWritten) {
     }
 }
 
-TEST(LineStateTest, FlowControlAndCharactersReachTheTerminal) {
-    LineState state;
-    state.outX = true;
-    state.inX = true;
-    state.outxCtsFlow = true;
-    state.xonChar = 0x11;
-    state.xoffChar = 0x13;
-    termios tio{};
-    ASSERT_TRUE(writeLineState(state, tio));
-    EXPECT_TRUE(tio.c_iflag & IXON);
-    EXPECT_TRUE(tio.c_iflag & IXOFF);
-    EXPECT_TRUE(tio.c_cflag & CRTSCTS);
-    EXPECT_EQ(tio.c_cc[VSTART], 0x11);
-    EXPECT_EQ(tio.c_cc[VSTOP], 0x13);
-
-    state = LineState{};
-    state.rtsControl = LineState::LineControl::Handshake;
-    ASSERT_TRUE(writeLineState(state, tio));
-    EXPECT_TRUE(tio.c_cflag & CRTSCTS);
-    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF));
-}
-
 TEST(LineStateTest, WhatTermiosCannotHoldIsRefused) {
     LineState state;
     termios tio{};

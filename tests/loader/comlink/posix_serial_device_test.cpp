@@ -1,5 +1,6 @@
 #include "posix_serial_device.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -98,6 +99,21 @@ TEST_F(PosixSerialDeviceTest, SecondOpenOfABusyPortFailsAndLeavesTheOwnerWorking
     ASSERT_TRUE(sendAndWait(*owner, "y"));
     EXPECT_EQ(owner->readByte(), 'y');
     EXPECT_EQ(pty.baud(), 19200);
+}
+
+TEST_F(PosixSerialDeviceTest, PortIsHeldExclusivelyAndReleasedOnClose) {
+    auto device = openCom1();
+    ASSERT_TRUE(device->isOpen());
+    if (::geteuid() != 0) {  // privileged users pass the exclusive flag
+        const int intruder = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_LT(intruder, 0);
+        if (intruder >= 0) ::close(intruder);
+    }
+    pty.holdSlave();  // keeps the terminal alive past the device's close
+    device.reset();
+    const int next = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_GE(next, 0);
+    if (next >= 0) ::close(next);
 }
 
 TEST_F(PosixSerialDeviceTest, PortsThatCannotBeOpenedLeaveTheirCodeAndNoCounter) {
