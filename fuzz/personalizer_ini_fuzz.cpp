@@ -1,4 +1,4 @@
-// Reads and rewrites arbitrary initialization texts; a value written with
+// Reads and rewrites arbitrary initialization texts; any value written under
 // plain names must read back, and nothing may read outside the input.
 #include <cstddef>
 #include <cstdint>
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tagwright::findProfileValue(rest, section, key);
     const std::optional<std::string> updated =
         tagwright::setProfileValue(rest, section, key, value);
-    if (updated && plain(section) && plain(key) && plain(value)) {
+    if (updated && plain(section) && plain(key)) {
         if (tagwright::findProfileValue(*updated, section, key) != std::string(value)) {
             std::abort();
         }

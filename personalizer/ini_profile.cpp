@@ -106,6 +106,19 @@ std::string_view unquote(std::string_view value) {
     return value;
 }
 
+// Blanks around a value and a pair of quotes around it are dropped when it
+// is read, so such a value is written inside quotes to read back unchanged.
+std::string storedForm(std::string_view value) {
+    if (value.empty()) {
+        return {};
+    }
+    const bool blankEdge = isBlank(value.front()) || isBlank(value.back());
+    if (blankEdge || unquote(value).size() != value.size()) {
+        return "\"" + std::string(value) + "\"";
+    }
+    return std::string(value);
+}
+
 bool holdsLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -144,6 +157,7 @@ std::optional<std::string> setProfileValue(std::string_view text, std::string_vi
     }
     const std::vector<Line> lines = splitLines(text);
     const std::string_view eol = lineEndOf(lines);
+    const std::string stored = storedForm(value);
 
     // Find the key's line, or the line after which a new key belongs.
     std::optional<std::size_t> keyLine;
@@ -172,7 +186,7 @@ std::optional<std::string> setProfileValue(std::string_view text, std::string_vi
         if (keyLine && *keyLine == i) {
             const ParsedLine parsed = parseLine(line.content);
             out.append(line.content.substr(0, parsed.keyEnd));
-            out.append("=").append(value);
+            out.append("=").append(stored);
             out.append(line.end.empty() ? std::string_view{} : line.end);
             continue;
         }
@@ -181,7 +195,7 @@ std::optional<std::string> setProfileValue(std::string_view text, std::string_vi
             if (line.end.empty()) {
                 out.append(eol);
             }
-            out.append(key).append("=").append(value).append(eol);
+            out.append(key).append("=").append(stored).append(eol);
         }
     }
     if (!keyLine && !insertAfter) {
@@ -189,7 +203,7 @@ std::optional<std::string> setProfileValue(std::string_view text, std::string_vi
             out.append(eol);
         }
         out.append("[").append(section).append("]").append(eol);
-        out.append(key).append("=").append(value).append(eol);
+        out.append(key).append("=").append(stored).append(eol);
     }
     return out;
 }

@@ -21,7 +21,8 @@ std::optional<std::string> findProfileValue(std::string_view text, std::string_v
 // The text with key of section set to value: the key's line is rewritten, or
 // the key (and its section) added; every other line stays as it was. Nothing
 // when a name is empty or a name or the value holds a line break (or a key an
-// "=", a section a "]"), since the file could not hold it.
+// "=", a section a "]"), since the file could not hold it. A value with blanks
+// at an end or quotes around it is written in quotes, so it reads back as is.
 std::optional<std::string> setProfileValue(std::string_view text, std::string_view section,
                                            std::string_view key, std::string_view value);
 

@@ -114,7 +114,9 @@ TEST(SetProfileValue, RefusesWhatTheFileCannotHold) {
 }
 
 TEST(SetProfileValue, WrittenValueReadsBack) {
-    const std::string values[] = {"", "a", "Hello\\nWorld", "x=y", std::string(300, 'z')};
+    const std::string values[] = {
+        "",           "a",  "Hello\\nWorld", "x=y",   std::string(300, 'z'), "  centred  ",
+        "\"quoted\"", "\"", "\"\"",          "\"half"};
     for (const std::string& value : values) {
         const std::optional<std::string> out = setProfileValue(kSample, "Plt430", "Message", value);
         ASSERT_TRUE(out);
