@@ -17,6 +17,7 @@ namespace {
 constexpr SimTime kRatePollInterval = std::chrono::milliseconds(10);
 constexpr std::size_t kReadChunk = 4096;
 constexpr SimTime kDrainLimit = std::chrono::seconds(2);
+constexpr SimTime kQueueSettle = std::chrono::milliseconds(50);
 constexpr char kFlashOutHeader[] = "receiver-sim flash";
 
 }  // namespace
@@ -98,8 +99,11 @@ int SimRunner::run(int stopFd) {
 bool SimRunner::loaderHasRead(SimTime now) {
     // Closing the master discards what the loader has not read: give it time to take
     // the last answers, but not for ever.
+    // The terminal moves written bytes to the loader's queue a moment later, so an
+    // empty queue counts only a while after the last write.
     if (!drainDeadline_) drainDeadline_ = now + kDrainLimit;
-    return line_->unreadByLoader() == 0 || now >= *drainDeadline_;
+    if (now >= *drainDeadline_) return true;
+    return now - lastWriteAt_ >= kQueueSettle && line_->unreadByLoader() == 0;
 }
 
 void SimRunner::watchRate(SimTime now) {
@@ -115,6 +119,9 @@ void SimRunner::readInput(SimTime now) {
     while (true) {
         const ssize_t got = line_->readSome(buffer, sizeof buffer);
         if (got <= 0) return;
+        // A loader sets its rate and then writes, so the rate read after the bytes is
+        // the one they were sent at.
+        watchRate(now);
         for (ssize_t i = 0; i < got; ++i) {
             receiveLineFreeAt_ = std::max(receiveLineFreeAt_, now) + byteTime(lineRate_);
             input_.push_back({buffer[i], lineRate_, receiveLineFreeAt_});
@@ -191,6 +198,7 @@ void SimRunner::writeOutput(SimTime now) {
         return;
     }
     const auto sent = static_cast<std::size_t>(written);
+    if (sent > 0) lastWriteAt_ = now;
     for (std::size_t i = 0; i < sent; ++i) {
         transcript_.byte(now, "out", batch[i], lineRate_, receiver_->stateName());
         output_.pop();

@@ -68,6 +68,7 @@ class SimRunner {
     long lineRate_ = -1;
     SimTime receiveLineFreeAt_{0};
     SimTime sendLineFreeAt_{0};
+    SimTime lastWriteAt_{0};
     bool writeBlocked_ = false;
     std::optional<int> exitStatus_;  // set when the run should end once output is out
     bool unplug_ = false;

@@ -121,7 +121,8 @@ struct Simulator {
         ASSERT_TRUE(loader.sendCommand(command));
         ASSERT_TRUE(loader.sendCommand(command));
         ASSERT_TRUE(loader.writeByte(0x00));
-        // Let the zero byte cross the line before the port changes rate.
+        // The loader's settling pause, shortened: the unit answers nothing meanwhile,
+        // and the zero byte crosses the line before the rate changes.
         EXPECT_FALSE(loader.readByte(50).has_value());
         ASSERT_TRUE(loader.reopen(115200));
         ASSERT_TRUE(loader.waitFor(0xAA, 3000));  // seen by the protocol probe
@@ -275,6 +276,37 @@ TEST(ReceiverSimProgram, RecordModeMapLandsContiguouslyAndTheFirmwareAnswersAfte
     ASSERT_TRUE(version.has_value());
     EXPECT_EQ(version->rfind("$PQVXVER,035,", 0), 0u);
 
+    const std::string back = sim.dir.file("back.bin");
+    ASSERT_EQ(runTool("objcopy -I srec -O binary " + flashOut + " " + back), 0);
+    EXPECT_EQ(readFile(back), map);
+}
+
+TEST(ReceiverSimProgram, StartsInItsBootLoaderWhenAskedAndGreetsOnlyAtTheLoaderRate) {
+    Simulator sim;
+    const std::string flashOut = sim.dir.file("detail.srec");
+    ASSERT_TRUE(sim.start({"--start-in-loader", "record", "--loader-baud", "19200", "--flash-out",
+                           flashOut, "--once"}));
+    ASSERT_TRUE(sim.loader.open(sim.com1(), 115200));
+    EXPECT_TRUE(sim.loader.readUntilQuiet(1500).empty());
+    ASSERT_TRUE(sim.loader.reopen(19200));
+    ASSERT_TRUE(sim.loader.waitFor(0xAA, 3000));
+    ASSERT_TRUE(sim.loader.writeByte(0x55));
+    sim.expectBytes({0x55}, "handshake");
+    const Bytes map = patternBytes(600, 77);
+    Bytes requestAndRecord{0x6A};
+    const Bytes record = recordFrame(0, map);
+    requestAndRecord.insert(requestAndRecord.end(), record.begin(), record.end());
+    ASSERT_TRUE(sim.loader.write(requestAndRecord));
+    sim.expectBytes({0x55, 0x55}, "record");
+    ASSERT_TRUE(sim.loader.write(endFrame()));
+    // 0x55, checksum word, 0x55, two count words, 0x55.
+    ASSERT_TRUE(sim.loader.waitFor(0x55, kReplyMs));
+    const Bytes report = sim.loader.readUntilQuiet(500);
+    ASSERT_EQ(report.size(), 11u);
+    EXPECT_EQ(report[3], 0x55);
+    EXPECT_EQ(report[10], 0x55);
+    EXPECT_EQ(report[9], 600 & 0xFF);
+    EXPECT_EQ(sim.process.waitExit(5000), 0);
     const std::string back = sim.dir.file("back.bin");
     ASSERT_EQ(runTool("objcopy -I srec -O binary " + flashOut + " " + back), 0);
     EXPECT_EQ(readFile(back), map);
