@@ -99,18 +99,19 @@ bool BufferedFile::refill() {
 std::optional<std::size_t> BufferedFile::readLine(std::span<char> out) {
     if (begin_ == end_ && !refill()) return std::nullopt;
     std::size_t kept = 0;
-    bool lastWasCr = false;
+    std::size_t lineLength = 0;
+    bool endsInCr = false;
     for (;;) {
         const std::uint8_t* start = buffer_.data() + begin_;
         const std::size_t available = end_ - begin_;
         const auto* newline = static_cast<const std::uint8_t*>(std::memchr(start, '\n', available));
         const std::size_t piece = newline ? static_cast<std::size_t>(newline - start) : available;
         if (piece > 0) {
-            const std::size_t room = out.size() - kept;
-            const std::size_t copied = std::min(piece, room);
+            const std::size_t copied = std::min(piece, out.size() - kept);
             std::memcpy(out.data() + kept, start, copied);
             kept += copied;
-            lastWasCr = start[piece - 1] == '\r';
+            lineLength += piece;
+            endsInCr = start[piece - 1] == '\r';
         }
         if (newline) {
             begin_ += piece + 1;
@@ -119,8 +120,8 @@ std::optional<std::size_t> BufferedFile::readLine(std::span<char> out) {
         begin_ = end_;
         if (!refill()) break;
     }
-    // The CR of a CR LF pair is part of the line end, also when the line was cut.
-    if (lastWasCr && kept > 0 && out[kept - 1] == '\r') --kept;
+    // A final CR belongs to the line end, whether or not the line was cut before it.
+    if (endsInCr) kept = std::min(kept, lineLength - 1);
     return kept;
 }
 

@@ -113,6 +113,19 @@ TEST_F(ContentCheckTest, OtherProductAsksButStillYieldsTheVersion) {
     EXPECT_EQ(silent.versionMinor, 10u);
 }
 
+// The product code is compared digit by digit as ASCII: "3" then the digit.
+TEST_F(ContentCheckTest, ProductCodeMustBeWrittenAsAsciiDigits) {
+    const std::vector<std::uint8_t> notAscii = {0x20, 0x33, 0x37, 0x00, 0x02, 0x03};
+    const std::string path = writeFile(
+        "code.srec", kHeader + "\n" + s3Line(0x2D004E00, notAscii) + "\nS70500000000FA\n");
+    ImageFile image(path);
+    ui.expectMessage(codeQuestion(path, "Trailix"), kContentQuestionTitle, MessageIcon::None,
+                     MessageAnswer::Cancel);
+    EXPECT_FALSE(image.checkContent(ContentCheck::FlashCode, false, link, ui));
+    EXPECT_EQ(image.versionMajor, 2u);
+    EXPECT_EQ(image.versionMinor, 3u);
+}
+
 // The search for the version record ends at the end of the file and asks.
 TEST_F(ContentCheckTest, CodeFileWithoutVersionRecordAsks) {
     for (const auto answer : {MessageAnswer::Ok, MessageAnswer::Cancel}) {
