@@ -96,13 +96,19 @@ void PersonalizerDialog::onSaveChanges(const std::array<std::string, kGroupCount
     if (ended_) {
         return;
     }
+    bool allWritten = true;
     for (int group = 0; group < kGroupCount; ++group) {
         std::string text = texts[group].substr(0, kPersonalTextCapacity);
         if (group != 0) {
             text = escapeLineBreaks(std::move(text));
         }
         app_.groups[group].personalText = text;
-        writeSetting(kSettingKeys[group], text);
+        allWritten = app_.writePersonalizedSetting(kSettingKeys[group], text) && allWritten;
+    }
+    // The firmware is still written: it is what the user saves for.
+    if (!allWritten) {
+        ui_.showMessage("Could not write the personalized texts into " + app_.settingsPath,
+                        MessageIcon::Error);
     }
     app_.patchAll();
     if (app_.writePersonalized()) {

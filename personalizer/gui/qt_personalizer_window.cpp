@@ -7,9 +7,6 @@ namespace tagwright {
 void QtPersonalizerWindow::run(PersonalizerDialog& dialog) {
     PersonalizerView view(dialog);
     view.start();
-    if (dialog.ended()) {
-        return;
-    }
     view.exec();
 }
 

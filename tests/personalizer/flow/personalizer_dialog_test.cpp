@@ -1,6 +1,7 @@
 #include "personalizer_dialog.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "flow_fixture.h"
@@ -296,6 +297,50 @@ TEST_F(PersonalizerDialogTest, HelpOpensTheReadMeOrSaysItIsMissing) {
     EXPECT_EQ(starter.starts.size(), 1u);
     EXPECT_EQ(shownTexts(), std::vector<std::string>{"Could not find help file " + readMe()});
     EXPECT_FALSE(dialog.ended());
+}
+
+// A directory where the settings file should be makes every write fail.
+class UnwritableSettingsTest : public PersonalizerDialogTest {
+  protected:
+    void SetUp() override {
+        PersonalizerDialogTest::SetUp();
+        dialog.onInit();
+        ASSERT_EQ(::unlink(dir.file("Tagwright.ini").c_str()), 0);
+        ASSERT_EQ(::mkdir(dir.file("Tagwright.ini").c_str(), 0755), 0);
+    }
+};
+
+TEST_F(UnwritableSettingsTest, ChoiceThatCannotBeWrittenIsReportedAndChangesNothing) {
+    dialog.onFamilyChosen(2);
+    dialog.onLanguageChosen(1);
+
+    EXPECT_EQ(shownTexts(), (std::vector<std::string>{
+                                "Could not write CorvathGPS into " + dir.file("Tagwright.ini"),
+                                "Could not write Language into " + dir.file("Tagwright.ini")}));
+    EXPECT_TRUE(dialog.familyChecked(0));
+    EXPECT_FALSE(dialog.familyChecked(2));
+    EXPECT_TRUE(dialog.languageChecked(0));
+    EXPECT_FALSE(dialog.languageChecked(1));
+    EXPECT_EQ(dialog.factoryText(1), testing::kAmberMessage);
+    EXPECT_FALSE(dialog.ended());
+}
+
+TEST_F(UnwritableSettingsTest, SaveReportsTheSettingsOnceAndStillWritesTheFirmware) {
+    ui.answers = {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::No};
+
+    dialog.onSaveChanges({"MY GPS", "", ""});
+
+    ASSERT_EQ(ui.shown.size(), 3u);
+    EXPECT_EQ(ui.shown[0].text,
+              "Could not write the personalized texts into " + dir.file("Tagwright.ini"));
+    EXPECT_EQ(ui.shown[0].icon, MessageIcon::Error);
+    EXPECT_EQ(ui.shown[1].text, "Personalized firmware saved as " + dir.file("personal.hex"));
+    EXPECT_EQ(ui.shown[2].buttons, MessageButtons::YesNo);
+    testing::FirmwareImageBuilder expected = testing::amberImage();
+    expected.place(AmberLayout::kTitle, padded("MY GPS", AmberLayout::kTitleLimit));
+    expected.place(AmberLayout::kMessage, std::string(AmberLayout::kMessageLimit, ' '));
+    expected.place(AmberLayout::kAgree, std::string(AmberLayout::kAgreeLimit, ' '));
+    EXPECT_EQ(readFile(dir.file("personal.hex")), expected.build());
 }
 
 }  // namespace
