@@ -68,32 +68,6 @@ TEST_F(HandOffTest, MissingReadMeIsReportedAndNothingStarted) {
     EXPECT_TRUE(testing::waitForRecord(dir.file("record"), 200ms).empty());
 }
 
-TEST_F(HandOffTest, ViewerThatCannotStartIsReportedByReason) {
-    const struct {
-        const char* name;
-        const char* content;
-        unsigned mode;
-        const char* message;
-    } cases[] = {
-        {"absent", nullptr, 0, "xdg-open not found"},
-        {"not executable", "#!/bin/sh\n", 0644,
-         "xdg-open is not executable or has invalid executable-file format"},
-        {"bad format", "garbage, not a program\n", 0755,
-         "xdg-open is not executable or has invalid executable-file format"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ::unlink((bin + "/xdg-open").c_str());
-        if (c.content != nullptr) {
-            writeFile(bin + "/xdg-open", c.content);
-            testing::setMode(bin + "/xdg-open", c.mode);
-        }
-        ui.shown.clear();
-        EXPECT_FALSE(handOff.openReadMe());
-        expectOnlyMessage(c.message);
-    }
-}
-
 TEST_F(HandOffTest, StartsTheLoaderBesideTheSettingsWithoutArguments) {
     testing::writeRecordingProgram(dir.file("zamel"), dir.file("record"));
 
@@ -105,33 +79,13 @@ TEST_F(HandOffTest, StartsTheLoaderBesideTheSettingsWithoutArguments) {
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(HandOffTest, LoaderThatCannotStartIsReportedWithItsPath) {
-    const std::string loader = dir.file("zamel");
-    const struct {
-        const char* name;
-        const char* content;
-        unsigned mode;
-        std::string message;
-    } cases[] = {
-        {"absent", nullptr, 0, "Could not find file " + loader},
-        {"not executable", "#!/bin/sh\n", 0644,
-         loader + " is not executable or has invalid executable-file format"},
-        {"bad format", "garbage, not a program\n", 0755,
-         loader + " is not executable or has invalid executable-file format"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ::unlink(loader.c_str());
-        if (c.content != nullptr) {
-            writeFile(loader, c.content);
-            testing::setMode(loader, c.mode);
-        }
-        ui.shown.clear();
-        EXPECT_FALSE(handOff.startLoader());
-        expectOnlyMessage(c.message);
-    }
+TEST_F(HandOffTest, MissingLoaderIsReported) {
+    EXPECT_FALSE(handOff.startLoader());
+
+    expectOnlyMessage("Could not find file " + dir.file("zamel"));
 }
 
+// Why a start failed, as the starter reports it, picks the message.
 TEST(HandOffMessages, EachStartFailureHasItsOwnText) {
     ScratchDir dir;
     writeFile(dir.file("ReadMeTagwright.txt"), "Read me.\r\n");
@@ -143,6 +97,9 @@ TEST(HandOffMessages, EachStartFailureHasItsOwnText) {
         std::string loaderText;
     } cases[] = {
         {StartError::NotFound, ENOENT, "xdg-open not found", dir.file("zamel") + " not found"},
+        {StartError::NotExecutable, ENOEXEC,
+         "xdg-open is not executable or has invalid executable-file format",
+         dir.file("zamel") + " is not executable or has invalid executable-file format"},
         {StartError::ArgumentListTooLong, E2BIG, "Argument list exceeds 1024 bytes",
          "Argument list exceeds 1024 bytes"},
         {StartError::NotEnoughMemory, ENOMEM,
