@@ -4,7 +4,9 @@
 
 namespace zamel {
 
-DebugLog::DebugLog() : file_(std::fopen(kFileName, "w")) {}
+DebugLog::DebugLog() : file_(std::fopen(kFileName, "w")) {
+    if (file_) std::setvbuf(file_.get(), buffer_.data(), _IOFBF, buffer_.size());
+}
 
 void DebugLog::line(const char* format, ...) {
     if (!file_) return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -16,6 +17,8 @@ class DebugLog {
 
     // Opens (and truncates) DEBUG.OUT.
     DebugLog();
+    DebugLog(const DebugLog&) = delete;
+    DebugLog& operator=(const DebugLog&) = delete;
 
     bool isOpen() const { return file_ != nullptr; }
     void close() { file_.reset(); }
@@ -31,6 +34,8 @@ class DebugLog {
         __attribute__((format(printf, 3, 4)));
 
   private:
+    // The stream's buffer is ours, so writing a line never allocates.
+    std::array<char, BUFSIZ> buffer_{};
     struct FileCloser {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };

@@ -81,27 +81,36 @@ std::vector<std::uint8_t> EngineRig::lastFrame() const {
     return {frame.begin(), frame.end()};
 }
 
-std::vector<std::uint8_t> EngineRig::reachFirstRecord(int sectors) {
+std::vector<std::uint8_t> EngineRig::reach(FlashLoaderState target) {
+    using Bytes = std::vector<std::uint8_t>;
+    const auto answer = [&](const Bytes& reply, std::size_t expected) {
+        unitSends(reply);
+        runEngine();
+        return unitReads(expected);
+    };
     runEngine();  // Reset, then NoConnect finds nothing
-    unitSends({0xAA});
-    runEngine();
-    EXPECT_EQ(unitReads(1), std::vector<std::uint8_t>{0x55});
+    Bytes sent = answer({0xAA}, 1);
+    EXPECT_EQ(sent, Bytes{0x55});
+    if (target == FlashLoaderState::Hand) return sent;
+    sent = answer({0x55}, 1);
+    EXPECT_EQ(sent, Bytes{0x6A});
+    if (target == FlashLoaderState::EraseCmd) return sent;
+    sent = answer({0x55}, kEraseFrameLength);
+    if (target == FlashLoaderState::EraseAdr) return sent;
+    EXPECT_EQ(answer({0x55, 0x8F, 0x55}, 1), Bytes{0x69});
     unitSends({0x55});
     runEngine();
-    EXPECT_EQ(unitReads(1), std::vector<std::uint8_t>{0x6A});
+    sent = unitReads(lastFrame().size());
+    if (target == FlashLoaderState::WaitRec) return sent;
     unitSends({0x55});
     runEngine();
-    EXPECT_EQ(unitReads(kEraseFrameLength).size(), kEraseFrameLength);
-    std::vector<std::uint8_t> erased{0x55};
-    erased.insert(erased.end(), static_cast<std::size_t>(sectors), 0x8F);
-    erased.push_back(0x55);
-    unitSends(erased);
-    runEngine();
-    EXPECT_EQ(unitReads(1), std::vector<std::uint8_t>{0x69});
+    if (target == FlashLoaderState::Prog) return sent;
     unitSends({0x55});
     runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::WaitRec);
-    return unitReads(lastFrame().size());
+    EXPECT_EQ(engine->state, FlashLoaderState::FileDone);
+    if (target == FlashLoaderState::FileDone) return sent;
+    engine->sendEnd();
+    return unitReads(kEndFrameLength);
 }
 
 std::vector<std::string> EngineRig::logLines() const {

@@ -44,9 +44,10 @@ class EngineRig : public ::testing::Test {
     // The record frame the engine would send now, for comparing resends.
     std::vector<std::uint8_t> lastFrame() const;
 
-    // Plays an address-mode unit until the engine has sent its first record;
-    // returns that frame.
-    std::vector<std::uint8_t> reachFirstRecord(int sectors = 0);
+    // Plays an address-mode unit until the engine is in `target` (Hand, EraseCmd,
+    // EraseAdr, WaitRec, Prog, FileDone or SendEnd; the last two need a one-record
+    // image); returns the last thing the loader sent.
+    std::vector<std::uint8_t> reach(FlashLoaderState target);
     std::vector<std::string> logLines() const;
     bool logHas(const std::string& line) const;
 

@@ -12,10 +12,11 @@ namespace zamel::testing {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using S = FlashLoaderState;
 
 constexpr std::uint32_t kCodeBase = 0x2D004000;
 
-// An image of n bytes whose every byte tells its offset apart.
+// An image of n bytes whose bytes tell their offsets apart.
 Bytes patternImage(std::size_t n) {
     Bytes bytes(n);
     for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
@@ -30,277 +31,207 @@ std::uint32_t frameAddress(const Bytes& frame) {
 
 class FlashLoaderTest : public EngineRig {
   protected:
-    void startCode(std::size_t imageBytes = 5000, bool verifyEcho = true) {
+    void startCode(std::size_t imageBytes, bool verifyEcho = true,
+                   const LegacyPhaseSource* phase = nullptr) {
         openImage(patternImage(imageBytes));
-        startEngine(false, kCodeBase, kCodeBase - 0x4000 + static_cast<std::uint32_t>(imageBytes),
-                    verifyEcho);
+        startEngine(false, kCodeBase, 0, verifyEcho, phase);
     }
-    // Acknowledges the record in flight twice and returns the next frame.
+    // Acknowledges the record in flight twice; returns the next frame.
     Bytes acknowledge() {
         unitSends({0x55, 0x55});
         runEngine();
         return unitReads(lastFrame().size());
     }
+    // After the acknowledgement that ends WaitRec, two debug words.
+    void debugWords(std::uint16_t first, std::uint16_t second) {
+        unitSends({0x55, 0x8E, static_cast<std::uint8_t>(first >> 8),
+                   static_cast<std::uint8_t>(first), 0x8E, static_cast<std::uint8_t>(second >> 8),
+                   static_cast<std::uint8_t>(second)});
+        runEngine();
+        ASSERT_EQ(engine->state, S::Prog);
+    }
 };
+
+// What the loader sends in answer to one reply.
+enum class Sent { Nothing, HelloAnswer, EraseFrame, SameRecord, NextRecord };
+
+struct ReplyCase {
+    S in;
+    std::uint8_t reply;
+    S next;
+    const char* logLine;  // a prefix of the line written
+    Sent sent;
+};
+
+class ReplyTest : public FlashLoaderTest, public ::testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(ReplyTest, MovesLogsAndSends) {
+    const ReplyCase c = GetParam();
+    startCode(5000);
+    const Bytes before = reach(c.in);
+    unitSends({c.reply});
+    runEngine();
+    EXPECT_EQ(engine->state, c.next);
+    engine->debugLog.flush();
+    bool logged = false;
+    for (const auto& line : logLines()) logged = logged || line.rfind(c.logLine, 0) == 0;
+    EXPECT_TRUE(logged) << c.logLine;
+    switch (c.sent) {
+        case Sent::Nothing:
+            EXPECT_TRUE(unitReadsAll().empty());
+            break;
+        case Sent::HelloAnswer:
+            EXPECT_EQ(unitReads(1), Bytes{0x55});
+            break;
+        case Sent::EraseFrame:
+        case Sent::SameRecord:
+            EXPECT_EQ(unitReads(before.size()), before);
+            break;
+        case Sent::NextRecord:
+            EXPECT_EQ(frameAddress(unitReads(lastFrame().size())), kCodeBase + 1980);
+            break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReplyTest,
+    ::testing::Values(
+        ReplyCase{S::Hand, 0xAA, S::Hand, "HAND - hello", Sent::HelloAnswer},
+        ReplyCase{S::Hand, 0x86, S::InvalidFlash, "HAND - Bad type", Sent::Nothing},
+        ReplyCase{S::Hand, 0x12, S::Hand, "HAND - error 0012", Sent::Nothing},
+        ReplyCase{S::EraseCmd, 0xAA, S::Hand, "ERASE CMD - hello", Sent::HelloAnswer},
+        ReplyCase{S::EraseCmd, 0x83, S::NoConnect, "ERASE CMD - bad cmd", Sent::Nothing},
+        ReplyCase{S::EraseAdr, 0x81, S::EraseAdr,
+                  "SENDING ERASE - Erasing 0040002d:", Sent::EraseFrame},
+        ReplyCase{S::EraseAdr, 0x83, S::NoConnect, "ERASE ADR - bad", Sent::Nothing},
+        ReplyCase{S::EraseAdr, 0x84, S::WriteFail, "ERASE ADR - fail", Sent::Nothing},
+        ReplyCase{S::EraseAdr, 0x12, S::EraseAdr, "ERASE ADR - error 0012", Sent::Nothing},
+        ReplyCase{S::WaitRec, 0x81, S::WaitRec, "WAIT REC - 0081 resend 1990 bytes: 5b 03 e0",
+                  Sent::SameRecord},
+        ReplyCase{S::WaitRec, 0x82, S::WaitRec, "WAIT REC - 0082 resend", Sent::SameRecord},
+        ReplyCase{S::WaitRec, 0x85, S::WaitRec, "WAIT REC - 0085 resend", Sent::SameRecord},
+        ReplyCase{S::WaitRec, 0x88, S::WaitRec, "WAIT REC - 0088 resend", Sent::SameRecord},
+        ReplyCase{S::WaitRec, 0x84, S::WriteFail, "WAIT REC - fail", Sent::Nothing},
+        ReplyCase{S::WaitRec, 0x77, S::WaitRec, "WAIT REC - error 0077", Sent::Nothing},
+        ReplyCase{S::WaitRec, 0x87, S::WaitCold, "WAIT REC - reset", Sent::Nothing},
+        ReplyCase{S::WaitRec, 0x8E, S::Debug1, "WAIT REC - debug", Sent::Nothing},
+        ReplyCase{S::Prog, 0x77, S::WaitRec, "PROG - rec wait", Sent::NextRecord},
+        ReplyCase{S::Prog, 0x82, S::WaitRec, "WAIT REC - 0082 resend", Sent::SameRecord},
+        ReplyCase{S::Prog, 0x88, S::WaitRec, "WAIT REC - 0088 resend", Sent::SameRecord},
+        ReplyCase{S::Prog, 0x84, S::WriteFail, "PROG - fail", Sent::Nothing},
+        ReplyCase{S::Prog, 0x89, S::RecNum1, "PROG - rec number", Sent::Nothing},
+        ReplyCase{S::Prog, 0x8E, S::Debug1, "PROG - debug", Sent::Nothing},
+        ReplyCase{S::Prog, 0x12, S::Prog, "PROG - error 0012", Sent::Nothing}));
 
 TEST_F(FlashLoaderTest, PendingPortErrorStopsTheEngineInNoPort) {
     openImage(patternImage(10));
     device->setLastError(kSerialWriteCutShort);
     startEngine(false, kCodeBase, 0, true);
-    EXPECT_EQ(engine->state, FlashLoaderState::NoPort);
+    EXPECT_EQ(engine->state, S::NoPort);
     unitSends({0xAA});
     EXPECT_FALSE(engine->step());
-    EXPECT_EQ(engine->state, FlashLoaderState::NoPort);
+    EXPECT_EQ(engine->state, S::NoPort);
     EXPECT_TRUE(unitReadsAll().empty());
 }
 
-TEST_F(FlashLoaderTest, CreationSendsNothingAndBuildsTheEraseFrame) {
-    openImage(patternImage(100));
-    startEngine(false, kCodeBase, 0, true);
-    EXPECT_EQ(engine->state, FlashLoaderState::Reset);
+TEST_F(FlashLoaderTest, EraseEndZeroMeansTheImageEnd) {
+    startCode(100);
     EXPECT_EQ(engine->endAddress, kCodeBase + 100 + 0x10000);
-    // An erase end of 0 means the image's end address, 0x2D014064.
     const auto erase = engine->currentEraseFrame();
     EXPECT_EQ(Bytes(erase.begin() + 3, erase.begin() + 11),
               (Bytes{0x2D, 0x00, 0x40, 0x00, 0x2D, 0x01, 0x40, 0x64}));
-    EXPECT_TRUE(unitReadsAll().empty());
+    EXPECT_TRUE(unitReadsAll().empty()) << "creation sends nothing";
 }
 
-TEST_F(FlashLoaderTest, BootBlockReloadEndsAtTheImageSizeAndReadsFromAddressZero) {
+TEST_F(FlashLoaderTest, BootBlockReloadEndsAtTheImageSizeAndReadsAtItsOwnAddress) {
     link.reloadBootBlock = true;
-    openImage(patternImage(0x70000 + 100));
+    const Bytes image = patternImage(0x70000 + 100);
+    openImage(image);
     startEngine(false, 0x70000, 0x9FFFF, true);
     EXPECT_EQ(engine->endAddress, 0x70000u + 100);
-    const Bytes frame = reachFirstRecord();
+    const Bytes frame = reach(S::WaitRec);
     EXPECT_EQ(frameAddress(frame), 0x70000u);
-    const Bytes image = patternImage(0x70000 + 100);
     EXPECT_EQ(Bytes(frame.begin() + 7, frame.begin() + 107),
               Bytes(image.begin() + 0x70000, image.end()));
 }
 
-TEST_F(FlashLoaderTest, GreetingInHandAndEraseCmdIsAnsweredAgain) {
-    startCode();
-    runEngine();
-    unitSends({0xAA});
-    runEngine();
-    EXPECT_EQ(unitReads(1), Bytes{0x55});
-    unitSends({0xAA});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::Hand);
-    EXPECT_EQ(unitReads(1), Bytes{0x55});
-    unitSends({0x55});
-    runEngine();
-    EXPECT_EQ(unitReads(1), Bytes{0x6A});
-    ASSERT_EQ(engine->state, FlashLoaderState::EraseCmd);
-    unitSends({0xAA});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::Hand);
-    EXPECT_EQ(unitReads(1), Bytes{0x55});
-}
-
-TEST_F(FlashLoaderTest, BadTypeInHandStopsInInvalidFlash) {
-    startCode();
-    runEngine();
-    unitSends({0xAA});
-    runEngine();
-    unitReads(1);
-    unitSends({0x86, 0xAA});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::InvalidFlash);
-    EXPECT_FALSE(engine->step());
-    EXPECT_EQ(engine->state, FlashLoaderState::InvalidFlash);
-    EXPECT_TRUE(unitReadsAll().empty());
-}
-
-TEST_F(FlashLoaderTest, RecordModeSkipsEraseAndColdStart) {
+TEST_F(FlashLoaderTest, RecordModeSendsTheRequestThenNumberedRecords) {
     openImage(patternImage(3000));
     startEngine(true, 0, 0xFFFFFFFF, false);
-    runEngine();
-    unitSends({0xAA});
-    runEngine();
-    EXPECT_EQ(unitReads(1), Bytes{0x55});
+    reach(S::Hand);
     unitSends({0x55});
     runEngine();
-    EXPECT_EQ(unitReads(1), Bytes{0x6A});
-    EXPECT_EQ(engine->state, FlashLoaderState::WaitRec);
-    Bytes first = unitReads(1990);
-    EXPECT_EQ(frameAddress(first), 0u);
-    Bytes second = acknowledge();
-    EXPECT_EQ(frameAddress(second), 1u) << "record mode numbers the records";
+    EXPECT_EQ(unitReads(1), Bytes{0x6A}) << "the request is not thrown away by the record";
+    EXPECT_EQ(frameAddress(unitReads(1990)), 0u);
+    const Bytes second = acknowledge();
+    EXPECT_EQ(frameAddress(second), 1u);
     EXPECT_EQ(second.size(), 1020u + 10);
 }
 
-TEST_F(FlashLoaderTest, ResendCodesRepeatTheRecordFromWaitRecAndProg) {
-    for (const std::uint8_t code : {0x81, 0x82, 0x85, 0x88}) {
-        SCOPED_TRACE(code);
-        startCode();
-        const Bytes first = reachFirstRecord();
-        unitSends({code});
+TEST_F(FlashLoaderTest, FailStartsAgainFromTheGreeting) {
+    startCode(5000);
+    reach(S::WaitRec);
+    acknowledge();
+    unitSends({0x84});
+    runEngine();
+    ASSERT_EQ(engine->state, S::WriteFail);
+    engine->step();
+    EXPECT_EQ(engine->state, S::Reset);
+    runEngine();
+    EXPECT_EQ(engine->state, S::NoConnect);
+    EXPECT_EQ(engine->bytesSent, 0u);
+    EXPECT_EQ(engine->currentAddress, kCodeBase);
+}
+
+TEST_F(FlashLoaderTest, RestartSendsTheFileFromItsStartInBothModes) {
+    for (const bool recordMode : {false, true}) {
+        SCOPED_TRACE(recordMode);
+        openImage(patternImage(5000));
+        startEngine(recordMode, recordMode ? 0 : kCodeBase, 0xFFFFFFFF, false);
+        reach(S::Hand);
+        unitSends({0x55});
         runEngine();
-        EXPECT_EQ(engine->state, FlashLoaderState::WaitRec);
-        EXPECT_EQ(unitReads(first.size()), first);
-        unitSends({0x55, code});
+        unitReads(1);
+        if (!recordMode) {
+            unitSends({0x55});
+            runEngine();
+            unitReads(kEraseFrameLength);
+            unitSends({0x55, 0x55});
+            runEngine();
+            unitReads(1);
+            unitSends({0x55});
+            runEngine();
+        }
+        const Bytes first = unitReads(1990);
+        acknowledge();
+        unitSends({0x87});
         runEngine();
-        EXPECT_EQ(engine->state, FlashLoaderState::WaitRec) << "a resend in Prog waits again";
-        EXPECT_EQ(unitReads(first.size()), first);
-        char line[64];
-        std::snprintf(line, sizeof line, "WAIT REC - %04x resend %d bytes:", code, 1990);
-        engine->debugLog.flush();
-        bool found = false;
-        for (const auto& l : logLines()) found = found || l.rfind(line, 0) == 0;
-        EXPECT_TRUE(found) << line;
         EXPECT_EQ(engine->bytesSent, 0u);
+        unitSends({0x55});
+        runEngine();
+        EXPECT_EQ(unitReads(first.size()), first) << "same address or record number, same data";
         engine.reset();
-        unitReadsAll();
     }
 }
 
-TEST_F(FlashLoaderTest, ResendCodeInEraseAdrRepeatsTheEraseFrame) {
-    startCode();
-    runEngine();
-    unitSends({0xAA});
-    runEngine();
-    unitSends({0x55});
-    runEngine();
-    unitReads(2);
-    unitSends({0x55});
-    runEngine();
-    const Bytes erase = unitReads(kEraseFrameLength);
-    unitSends({0x85});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::EraseAdr);
-    EXPECT_EQ(unitReads(kEraseFrameLength), erase);
-}
-
-TEST_F(FlashLoaderTest, BadCommandGoesBackToWaitingForTheGreeting) {
-    startCode();
-    runEngine();
-    unitSends({0xAA});
-    runEngine();
-    unitSends({0x55});
-    runEngine();
-    unitReads(2);
-    unitSends({0x83});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::NoConnect);
-    EXPECT_TRUE(logHas("ERASE CMD - bad cmd"));
-    unitSends({0xAA});
-    runEngine();
-    unitSends({0x55});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::EraseCmd);
-    unitReads(2);
-    unitSends({0x55});
-    runEngine();
-    unitReads(kEraseFrameLength);
-    unitSends({0x83});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::NoConnect);
-    EXPECT_TRUE(logHas("ERASE ADR - bad"));
-}
-
-TEST_F(FlashLoaderTest, FailStartsTheTransferAgainFromTheGreeting) {
-    startCode();
-    reachFirstRecord();
-    acknowledge();
-    EXPECT_EQ(engine->bytesSent, 1980u);
-    unitSends({0x84});
-    engine->step();
-    EXPECT_EQ(engine->state, FlashLoaderState::WriteFail);
-    std::string status;
-    engine->statusText(status);
-    EXPECT_EQ(status, "ROM WRITE FAIL   ");
-    engine->step();
-    EXPECT_EQ(engine->state, FlashLoaderState::Reset);
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::NoConnect);
-    EXPECT_EQ(engine->bytesSent, 0u);
-    EXPECT_EQ(engine->currentAddress, kCodeBase);
-    EXPECT_TRUE(logHas("WAIT REC - fail"));
-}
-
-TEST_F(FlashLoaderTest, FailInProgAndEraseAdrLeadToWriteFail) {
-    startCode();
-    reachFirstRecord();
-    unitSends({0x55, 0x84});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::WriteFail);
-    EXPECT_TRUE(logHas("PROG - fail"));
-    engine.reset();
-    startCode();
-    runEngine();
-    unitSends({0xAA});
-    runEngine();
-    unitSends({0x55});
-    runEngine();
-    unitSends({0x55});
-    runEngine();
-    unitSends({0x84});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::WriteFail);
-    EXPECT_TRUE(logHas("ERASE ADR - fail"));
-}
-
-TEST_F(FlashLoaderTest, RestartCodeSendsTheFileAgainFromItsStart) {
-    startCode();
-    const Bytes first = reachFirstRecord();
-    const Bytes second = acknowledge();
-    EXPECT_EQ(frameAddress(second), kCodeBase + 1980);
-    unitSends({0x87});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::WaitCold);
-    EXPECT_EQ(engine->bytesSent, 0u);
-    unitSends({0x55});
-    runEngine();
-    EXPECT_EQ(unitReads(first.size()), first);
-}
-
-TEST_F(FlashLoaderTest, RestartInRecordModeNumbersFromZeroAgain) {
-    openImage(patternImage(5000));
-    startEngine(true, 0, 0xFFFFFFFF, false);
-    runEngine();
-    unitSends({0xAA});
-    runEngine();
-    unitSends({0x55});
-    runEngine();
-    EXPECT_EQ(unitReads(2), (Bytes{0x55, 0x6A}));
-    const Bytes first = unitReads(1990);
-    acknowledge();
-    unitSends({0x87});
-    runEngine();
-    unitSends({0x55});
-    runEngine();
-    EXPECT_EQ(unitReads(first.size()), first);
-}
-
 TEST_F(FlashLoaderTest, RecordNumberRewindsOneRecord) {
-    startCode();
-    reachFirstRecord();
+    startCode(5000);
+    reach(S::WaitRec);
     acknowledge();
-    const Bytes third = acknowledge();
-    EXPECT_EQ(frameAddress(third), kCodeBase + 3960);
-    EXPECT_EQ(engine->bytesSent, 3960u);
+    acknowledge();
     EXPECT_EQ(engine->recordCounter, 2);
-    // The third record is taken once, then the unit asks for one record back.
-    unitSends({0x55, 0x89, 0x00, 0x00});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::RecNum3);
-    unitSends({0x00, 0x02});
+    unitSends({0x55, 0x89, 0x00, 0x00, 0x00, 0x02});
     runEngine();
     EXPECT_EQ(engine->recordCounter, 1);
     EXPECT_EQ(engine->bytesSent, 1980u);
-    const Bytes resent = unitReads(lastFrame().size());
-    EXPECT_EQ(frameAddress(resent), kCodeBase + 1980);
-    char line[64];
-    std::snprintf(line, sizeof line, "Reset to record 1 address %ld",
-                  static_cast<long>(kCodeBase + 1980));
+    EXPECT_EQ(frameAddress(unitReads(lastFrame().size())), kCodeBase + 1980);
     EXPECT_TRUE(logHas("REC NUM 4 - 02"));
-    EXPECT_TRUE(logHas(line)) << line;
+    EXPECT_TRUE(logHas("Reset to record 1 address 754993084"));
 }
 
-TEST_F(FlashLoaderTest, RecordNumberBeforeAnyProgressNeverMovesBeforeTheFile) {
-    startCode();
-    const Bytes first = reachFirstRecord();
+TEST_F(FlashLoaderTest, RecordNumberBeforeAnyProgressStaysAtTheFileStart) {
+    startCode(5000);
+    const Bytes first = reach(S::WaitRec);
     unitSends({0x55, 0x89, 1, 2, 3, 4});
     runEngine();
     EXPECT_EQ(engine->bytesSent, 0u);
@@ -309,59 +240,31 @@ TEST_F(FlashLoaderTest, RecordNumberBeforeAnyProgressNeverMovesBeforeTheFile) {
     EXPECT_EQ(unitReads(first.size()), first);
 }
 
-TEST_F(FlashLoaderTest, RecWaitIsAnErrorInWaitRecButAnAcknowledgementInProg) {
-    startCode();
-    reachFirstRecord();
-    unitSends({0x77});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::WaitRec);
-    EXPECT_TRUE(logHas("WAIT REC - error 0077"));
-    unitSends({0x55, 0x77});
-    runEngine();
-    EXPECT_TRUE(logHas("PROG - rec wait"));
-    EXPECT_EQ(engine->bytesSent, 1980u);
-    EXPECT_EQ(frameAddress(unitReads(lastFrame().size())), kCodeBase + 1980);
-}
-
-// Plays debug words after the acknowledgement that ends WaitRec.
-class DebugWordTest : public FlashLoaderTest {
-  protected:
-    void sendWords(std::uint16_t first, std::uint16_t second) {
-        unitSends({0x55, 0x8E, static_cast<std::uint8_t>(first >> 8),
-                   static_cast<std::uint8_t>(first), 0x8E, static_cast<std::uint8_t>(second >> 8),
-                   static_cast<std::uint8_t>(second)});
-        runEngine();
-        ASSERT_EQ(engine->state, FlashLoaderState::Prog);
-        ASSERT_EQ(engine->debugCount, 2);
-    }
-};
-
 struct FixedPhase : LegacyPhaseSource {
     std::optional<int> phase;
     std::optional<int> legacyPhase() const override { return phase; }
 };
 
-TEST_F(DebugWordTest, WordOrderIsDecidedByClassAndLegacyPhase) {
+TEST_F(FlashLoaderTest, WordOrderIsDecidedByClassAndLegacyPhase) {
     struct Case {
         ReceiverClass receiverClass;
         std::optional<int> phase;
         std::uint16_t first, second;
         bool known;
-        bool lowFirst;
         std::uint32_t value;
     };
     const Case cases[] = {
-        {ReceiverClass::FlashMapping, std::nullopt, 0x0012, 0x3456, true, false, 0x00123456},
-        {ReceiverClass::FlashPlain, 0, 0x3456, 0x0000, true, false, 0x34560000},
-        {ReceiverClass::Legacy, std::nullopt, 0x0000, 0x0005, false, false, 0},
-        {ReceiverClass::Legacy, 0, 0x0000, 0x0FFF, true, false, 0x00000FFF},
-        {ReceiverClass::Legacy, 0, 0x0000, 0x1000, false, false, 0},
-        {ReceiverClass::Legacy, 0, 0x0005, 0x0000, true, true, 0x00000005},
-        {ReceiverClass::LegacyIfNamed, 1, 0x0000, 0x000F, true, true, 0x000F0000},
-        {ReceiverClass::Legacy, 1, 0x000A, 0x0000, true, false, 0x000A0000},
-        {ReceiverClass::Legacy, 1, 0x0000, 0x0010, false, false, 0},
-        {ReceiverClass::Legacy, 2, 0x0000, 0x0005, false, false, 0},
-        {ReceiverClass::Legacy, 0, 0x1234, 0x5678, false, false, 0},
+        {ReceiverClass::FlashMapping, std::nullopt, 0x0012, 0x3456, true, 0x00123456},
+        {ReceiverClass::FlashPlain, 0, 0x3456, 0x0000, true, 0x34560000},
+        {ReceiverClass::Legacy, std::nullopt, 0x0000, 0x0005, false, 0},
+        {ReceiverClass::Legacy, 0, 0x0000, 0x0FFF, true, 0x00000FFF},
+        {ReceiverClass::Legacy, 0, 0x0000, 0x1000, false, 0},
+        {ReceiverClass::Legacy, 0, 0x0005, 0x0000, true, 0x00000005},
+        {ReceiverClass::LegacyIfNamed, 1, 0x0000, 0x000F, true, 0x000F0000},
+        {ReceiverClass::Legacy, 1, 0x000A, 0x0000, true, 0x000A0000},
+        {ReceiverClass::Legacy, 1, 0x0000, 0x0010, false, 0},
+        {ReceiverClass::Legacy, 2, 0x0000, 0x0005, false, 0},
+        {ReceiverClass::Legacy, 0, 0x1234, 0x5678, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message()
@@ -370,134 +273,103 @@ TEST_F(DebugWordTest, WordOrderIsDecidedByClassAndLegacyPhase) {
         FixedPhase phase;
         phase.phase = c.phase;
         link.receiverClass = c.receiverClass;
-        openImage(patternImage(5000));
-        startEngine(false, kCodeBase, 0, false, &phase);
-        reachFirstRecord();
-        sendWords(c.first, c.second);
+        startCode(5000, false, &phase);
+        reach(S::WaitRec);
+        debugWords(c.first, c.second);
         EXPECT_EQ(engine->wordOrderKnown, c.known);
-        if (c.known) {
-            EXPECT_EQ(engine->lowWordFirst, c.lowFirst);
-        }
         EXPECT_EQ(engine->reportedValue, c.value);
         engine.reset();
         unitReadsAll();
     }
 }
 
-TEST_F(DebugWordTest, DecidedOrderHoldsForLaterPairs) {
+TEST_F(FlashLoaderTest, DecidedWordOrderHoldsForLaterPairs) {
     FixedPhase phase;
     phase.phase = 0;
     link.receiverClass = ReceiverClass::Legacy;
-    openImage(patternImage(5000));
-    startEngine(false, kCodeBase, 0, false, &phase);
-    reachFirstRecord();
-    sendWords(0x0005, 0x0000);
+    startCode(5000, false, &phase);
+    reach(S::WaitRec);
+    debugWords(0x0005, 0x0000);
     ASSERT_TRUE(engine->lowWordFirst);
     unitSends({0x55});
     runEngine();
     unitReads(lastFrame().size());
-    sendWords(0x1234, 0x0002);
+    phase.phase = 1;
+    debugWords(0x1234, 0x0002);
     EXPECT_EQ(engine->reportedValue, 0x00021234u);
 }
 
-TEST_F(DebugWordTest, EchoBelowTheCurrentAddressResendsAfterIt) {
+TEST_F(FlashLoaderTest, EchoBelowTheCurrentAddressResendsAfterIt) {
     // Five records from 0x110 put the fifth at 0x2000.
-    openImage(patternImage(5 * 1980 + 100));
+    const Bytes image = patternImage(5 * 1980 + 100);
+    openImage(image);
     startEngine(false, 0x110, 0, true);
-    reachFirstRecord();
+    reach(S::WaitRec);
     for (int i = 0; i < 3; ++i) acknowledge();
-    const Bytes fifth = acknowledge();
-    ASSERT_EQ(frameAddress(fifth), 0x2000u);
+    ASSERT_EQ(frameAddress(acknowledge()), 0x2000u);
     const std::uint32_t sentBefore = engine->bytesSent;
-    sendWords(0x0000, 0x1000);
-    unitSends({0x55});
-    runEngine();
+    debugWords(0x0000, 0x1000);
+    const Bytes next = acknowledge();
     EXPECT_TRUE(logHas("Got 00001000 back"));
     EXPECT_TRUE(logHas("Handshake error - resending"));
     EXPECT_EQ(engine->bytesSent, sentBefore);
-    const Bytes next = unitReads(lastFrame().size());
     EXPECT_EQ(frameAddress(next), 0x17BCu);
-    const Bytes image = patternImage(5 * 1980 + 100);
     EXPECT_EQ(next.at(7), image.at(0x17BC - 0x110));
 }
 
-TEST_F(DebugWordTest, EchoBelowTheFileStartIsNotFollowed) {
-    openImage(patternImage(5000));
-    startEngine(false, kCodeBase, 0, true);
-    reachFirstRecord();
-    acknowledge();
-    sendWords(0x0000, 0x0100);
-    unitSends({0x55});
-    runEngine();
-    EXPECT_TRUE(logHas("Got 00000100 back"));
-    EXPECT_FALSE(logHas("Handshake error - resending"));
-    EXPECT_EQ(frameAddress(unitReads(lastFrame().size())), kCodeBase + 3960);
-}
-
-TEST_F(DebugWordTest, EchoIsIgnoredWithoutVerification) {
-    openImage(patternImage(5000));
-    startEngine(false, kCodeBase, 0, false);
-    reachFirstRecord();
-    acknowledge();
-    sendWords(0x2D00, 0x4000);
-    unitSends({0x55});
-    runEngine();
-    EXPECT_FALSE(logHas("Got 2d004000 back"));
-    EXPECT_EQ(frameAddress(unitReads(lastFrame().size())), kCodeBase + 3960);
-}
-
-TEST_F(FlashLoaderTest, DebugWordsInWaitRecReturnToWaitRec) {
-    startCode();
-    reachFirstRecord();
-    unitSends({0x8E, 0x12});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::Debug2);
-    unitSends({0x34});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::WaitRec);
-    EXPECT_EQ(engine->debugWord, 0x1234);
-    EXPECT_EQ(engine->reportedValue, 0x1234u);
-    EXPECT_TRUE(logHas("DEBUG 1 - 12"));
-    EXPECT_TRUE(logHas("DEBUG 2 - 34"));
+TEST_F(FlashLoaderTest, EchoIsFollowedOnlyWhenVerifiedAndInsideTheFile) {
+    struct Case {
+        bool verifyEcho;
+        std::uint16_t high, low;
+        const char* gotLine;
+    };
+    for (const Case c :
+         {Case{true, 0x0000, 0x0100, "Got 00000100 back"}, Case{false, 0x2D00, 0x4000, nullptr}}) {
+        startCode(5000, c.verifyEcho);
+        reach(S::WaitRec);
+        acknowledge();
+        debugWords(c.high, c.low);
+        unitSends({0x55});
+        runEngine();
+        if (c.gotLine != nullptr) {
+            EXPECT_TRUE(logHas(c.gotLine));
+        }
+        EXPECT_FALSE(logHas("Handshake error - resending"));
+        EXPECT_EQ(frameAddress(unitReads(lastFrame().size())), kCodeBase + 3960);
+        engine.reset();
+    }
 }
 
 TEST_F(FlashLoaderTest, NoConnectClearsTheQueueEveryFifteenthOtherInput) {
-    startCode();
+    startCode(100);
     runEngine();  // Reset; one "other" with nothing waiting
     unitSends(Bytes(30, 0x00));
     for (int i = 0; i < 13; ++i) EXPECT_TRUE(engine->step());
     EXPECT_EQ(stream->receiveCount(), 17);
     EXPECT_FALSE(engine->step()) << "the 15th other input clears the queue";
     EXPECT_EQ(stream->receiveCount(), 0);
-    EXPECT_EQ(engine->state, FlashLoaderState::NoConnect);
+    EXPECT_EQ(engine->state, S::NoConnect);
 }
 
 TEST_F(FlashLoaderTest, FileDoneReturnsFalseWithBytesWaiting) {
     startCode(100);
-    reachFirstRecord();
-    unitSends({0x55, 0x55});
-    runEngine();
-    ASSERT_EQ(engine->state, FlashLoaderState::FileDone);
+    reach(S::FileDone);
     EXPECT_TRUE(logHas("SEND REC - 0 len"));
     unitSends({0x55});
     EXPECT_FALSE(engine->step());
-    EXPECT_EQ(engine->state, FlashLoaderState::FileDone);
+    EXPECT_EQ(engine->state, S::FileDone);
     EXPECT_EQ(stream->receiveCount(), 1);
 }
 
 TEST_F(FlashLoaderTest, SecondFileContinuesWithoutErase) {
     startCode(100);
-    reachFirstRecord();
-    unitSends({0x55, 0x55});
-    runEngine();
-    ASSERT_EQ(engine->state, FlashLoaderState::FileDone);
+    reach(S::FileDone);
     EXPECT_EQ(engine->bytesSent, 100u);
     const Bytes secondImage = patternImage(300);
     ASSERT_TRUE(writeWholeFile(dir.file("second.bin"), secondImage));
     ImageFile second(dir.file("second.bin"));
     engine->startSecondFile(second, 0xA0000);
     EXPECT_EQ(engine->bytesSent, 0u);
-    EXPECT_EQ(engine->endAddress, 0xA0000u + 300);
     runEngine();
     const Bytes frame = unitReads(310);
     EXPECT_EQ(frameAddress(frame), 0xA0000u);
@@ -505,92 +377,53 @@ TEST_F(FlashLoaderTest, SecondFileContinuesWithoutErase) {
     EXPECT_TRUE(logHas("SECOND FILE - 000a0000 to 000a012c"));
 }
 
-TEST_F(FlashLoaderTest, AddressPastTheEndFinishesTheFile) {
-    openImage(patternImage(5000));
-    startEngine(false, kCodeBase, 0, true);
-    engine->endAddress = kCodeBase + 1000;
-    reachFirstRecord();
-    unitSends({0x55, 0x55});
-    runEngine();
-    EXPECT_EQ(engine->state, FlashLoaderState::FileDone);
-    EXPECT_TRUE(logHas("SEND REC - Address 2d0047bc past end 2d0043e8"));
-}
-
 // Each time-out fires once the whole-second difference exceeds its limit, not before.
 struct TimeoutCase {
     const char* name;
-    FlashLoaderState state;
+    S state;
     int firesAfterSeconds;
 };
 
-class TimeoutTest : public FlashLoaderTest, public ::testing::WithParamInterface<TimeoutCase> {
-  protected:
-    // Brings the engine into the state; returns what it resends on a time-out.
-    Bytes reach(FlashLoaderState state) {
-        startCode(100);
-        runEngine();
-        unitSends({0xAA});
-        runEngine();
-        unitSends({0x55});
-        runEngine();
-        unitReads(2);
-        if (state == FlashLoaderState::EraseCmd) return {0x6A};
-        unitSends({0x55});
-        runEngine();
-        const Bytes erase = unitReads(kEraseFrameLength);
-        if (state == FlashLoaderState::EraseAdr) return erase;
-        unitSends({0x55, 0x55});
-        runEngine();
-        unitReads(1);
-        unitSends({0x55});
-        runEngine();
-        const Bytes record = unitReads(lastFrame().size());
-        if (state == FlashLoaderState::WaitRec) return record;
-        unitSends({0x55, 0x55});
-        runEngine();
-        engine->sendEnd();
-        unitReads(kEndFrameLength);
-        return Bytes(kEndFrame.begin(), kEndFrame.end());
-    }
-};
+class TimeoutTest : public FlashLoaderTest, public ::testing::WithParamInterface<TimeoutCase> {};
 
 TEST_P(TimeoutTest, FiresAtItsSecondAndNotBefore) {
     const TimeoutCase c = GetParam();
+    startCode(100);
     const Bytes resent = reach(c.state);
     ASSERT_EQ(engine->state, c.state);
-    clock.advanceMs((c.firesAfterSeconds - 1) * 1000);
-    runEngine();
-    EXPECT_TRUE(unitReadsAll().empty()) << "fired a second early";
-    clock.advanceMs(1000);
-    runEngine();
-    EXPECT_EQ(unitReads(resent.size()), resent);
-    EXPECT_EQ(engine->state, c.state);
-    // A resend restarts the interval.
-    clock.advanceMs((c.firesAfterSeconds - 1) * 1000);
-    runEngine();
-    EXPECT_TRUE(unitReadsAll().empty());
-    clock.advanceMs(1000);
-    runEngine();
-    EXPECT_EQ(unitReads(resent.size()), resent);
+    for (int round = 0; round < 2; ++round) {  // a resend restarts the interval
+        clock.advanceMs((c.firesAfterSeconds - 1) * 1000);
+        runEngine();
+        EXPECT_TRUE(unitReadsAll().empty()) << "fired a second early";
+        clock.advanceMs(1000);
+        runEngine();
+        EXPECT_EQ(unitReads(resent.size()), resent);
+        EXPECT_EQ(engine->state, c.state);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(States, TimeoutTest,
-                         ::testing::Values(TimeoutCase{"EraseCmd", FlashLoaderState::EraseCmd, 2},
-                                           TimeoutCase{"EraseAdr", FlashLoaderState::EraseAdr, 3},
-                                           TimeoutCase{"WaitRec", FlashLoaderState::WaitRec, 5},
-                                           TimeoutCase{"SendEnd", FlashLoaderState::SendEnd, 3}),
+                         ::testing::Values(TimeoutCase{"EraseCmd", S::EraseCmd, 2},
+                                           TimeoutCase{"EraseAdr", S::EraseAdr, 3},
+                                           TimeoutCase{"WaitRec", S::WaitRec, 5},
+                                           TimeoutCase{"SendEnd", S::SendEnd, 3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FlashLoaderTest, ProgHasNoTimeout) {
-    startCode();
-    reachFirstRecord();
-    unitSends({0x55});
-    runEngine();
-    ASSERT_EQ(engine->state, FlashLoaderState::Prog);
+TEST_F(FlashLoaderTest, EndFrameTimeoutCountsFromFileDoneAndProgHasNone) {
+    startCode(100);
+    reach(S::Prog);
     clock.advanceMs(60'000);
     runEngine();
-    EXPECT_TRUE(unitReadsAll().empty());
-    EXPECT_EQ(engine->state, FlashLoaderState::Prog);
+    EXPECT_TRUE(unitReadsAll().empty()) << "Prog waits without a time-out";
+    unitSends({0x55});
+    runEngine();
+    ASSERT_EQ(engine->state, S::FileDone);
+    clock.advanceMs(2000);
+    engine->sendEnd();
+    EXPECT_EQ(unitReads(kEndFrameLength), Bytes(kEndFrame.begin(), kEndFrame.end()));
+    clock.advanceMs(1000);
+    runEngine();
+    EXPECT_EQ(unitReads(kEndFrameLength), Bytes(kEndFrame.begin(), kEndFrame.end()));
 }
 
 }  // namespace
