@@ -34,24 +34,5 @@ TEST(SRecordTextTest, LastDataAddressInTail) {
     for (const Case& c : cases) EXPECT_EQ(tailOf(c.tail), c.last) << c.name;
 }
 
-TEST(SRecordTextTest, DataLengthNeverExceedsTheLine) {
-    // Data begin at 12; the pair after the data is the checksum.
-    EXPECT_EQ(dataLength("S3090000000001020304EE", 12, 9, 5), 4u);
-    EXPECT_EQ(dataLength("S3FF0000000001020304EE", 12, 0xFF, 5), 4u);
-    EXPECT_EQ(dataLength("S3070000000001020304EE", 12, 7, 5), 2u);
-    EXPECT_EQ(dataLength("S3040000000001020304EE", 12, 4, 5), 0u);
-    EXPECT_EQ(dataLength("S30900000000", 12, 9, 5), 0u);
-    EXPECT_EQ(dataLength("S3090000", 12, 9, 5), 0u);
-}
-
-TEST(SRecordTextTest, ParseHexChecksBoundsAndDigits) {
-    EXPECT_EQ(parseHex("S3092D004E00", 4, 8), 0x2D004E00u);
-    EXPECT_EQ(parseHex("S3092d004e00", 4, 8), 0x2D004E00u);
-    EXPECT_EQ(parseHex("S3092D004E0", 4, 8), std::nullopt);
-    EXPECT_EQ(parseHex("S3092D00 E00", 4, 8), std::nullopt);
-    EXPECT_EQ(parseHex("S3", 4, 2), std::nullopt);
-    EXPECT_EQ(parseHex("FFFFFFFF", 0, 8), 0xFFFFFFFFu);
-}
-
 }  // namespace
 }  // namespace zamel::srecord
