@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "flash_loader_state.h"
+#include "flash_upload_driver.h"
+#include "pty_pair.h"
+#include "receiver_link.h"
+#include "scripted_ui.h"
+#include "sim_process.h"
+#include "system_clock.h"
+
+namespace zamel::testing {
+namespace {
+
+using sim::testing::SimProcess;
+
+std::vector<std::uint8_t> randomImage(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::vector<std::uint8_t> bytes(size);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(generator());
+    return bytes;
+}
+
+bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// The receiver's flash, rebuilt from the simulator's S-record dump by a tool
+// that nobody here wrote.
+std::vector<std::uint8_t> flashContents(const TempWorkDir& dir) {
+    if (!run("objcopy -I srec -O binary " + dir.file("flash.srec") + " " + dir.file("flash.bin")))
+        return {};
+    return readWholeFile(dir.file("flash.bin"));
+}
+
+// One simulated receiver on COM1 of a fresh working directory, and the loader's
+// connection object beside it, talking to it in real time.
+class FlashUploadEndToEnd : public ::testing::Test {
+  protected:
+    // A failed upload is explained by the two sides' own records.
+    void TearDown() override {
+        if (std::getenv("ZT_KEEP_E2E") != nullptr) {
+            std::system(("cp -r " + dir.path() + " /tmp/e2e-kept").c_str());
+        }
+        if (!HasFailure()) return;
+        for (const char* name : {"DEBUG.OUT", "transcript.txt"}) {
+            const auto bytes = readWholeFile(dir.file(name));
+            const std::size_t keep = 3000;
+            const std::size_t from = bytes.size() > keep ? bytes.size() - keep : 0;
+            std::cerr << "---- end of " << name << "\n"
+                      << std::string(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end())
+                      << "\n";
+        }
+    }
+
+    void startReceiver(std::vector<std::string> extra) {
+        std::vector<std::string> args = {"--dir",  dir.path(),     "--port",
+                                         "1",      "--flash-out",  dir.file("flash.srec"),
+                                         "--once", "--transcript", dir.file("transcript.txt")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ASSERT_TRUE(receiver.start(args)) << "receiver-sim did not become ready";
+        ui.setClock(&clock);
+        ui.setTickLimit(60);
+    }
+
+    std::string codeImage(const std::vector<std::uint8_t>& bytes) {
+        writeWholeFile(dir.file("code.bin"), bytes);
+        EXPECT_TRUE(
+            run("objcopy -I binary -O srec --change-addresses 0x2D004000 --srec-forceS3 "
+                "--srec-len=20 " +
+                dir.file("code.bin") + " " + dir.file("code.srec")));
+        return dir.file("code.srec");
+    }
+
+    // The receiver ends by itself after the transfer (--once) once it has
+    // written its flash.
+    void expectReceiverDone() { EXPECT_EQ(receiver.waitExit(15'000), 0); }
+
+    TempWorkDir dir;
+    SimProcess receiver;
+    SystemClock clock;
+    ScriptedUi ui;
+    ReceiverLink link{ui, clock};
+};
+
+TEST_F(FlashUploadEndToEnd, CodeImageReachesTalvaneFlashByteForByte) {
+    startReceiver({"--model", "Talvane"});
+    const auto image = randomImage(20'000, 1);
+    auto plan = codeUploadPlan(codeImage(image));
+
+    const auto outcome = runFlashUpload(link, ui, clock, plan);
+    link.close();
+
+    EXPECT_TRUE(outcome.identified);
+    EXPECT_STREQ(link.modelName, "Talvane");
+    EXPECT_TRUE(outcome.greeted);
+    EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
+    EXPECT_EQ(outcome.bytesSent, image.size());
+    expectReceiverDone();
+    EXPECT_EQ(flashContents(dir), image);
+}
+
+TEST_F(FlashUploadEndToEnd, DetailMapInRecordModeLandsContiguousWithEndReport) {
+    startReceiver({"--model", "Trailix Map/Pro"});
+    const auto map = randomImage(30'001, 2);
+    writeWholeFile(dir.file("detail.img"), map);
+
+    const auto outcome = runFlashUpload(link, ui, clock, mapUploadPlan(dir.file("detail.img"), 2));
+    link.close();
+
+    EXPECT_STREQ(link.modelName, "Trailix Map/Pro");
+    EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
+    // The odd last byte travels padded with one zero byte.
+    EXPECT_EQ(outcome.unitSize, map.size() + 1);
+    expectReceiverDone();
+    auto expected = map;
+    expected.push_back(0x00);
+    EXPECT_EQ(flashContents(dir), expected);
+}
+
+TEST_F(FlashUploadEndToEnd, ReceiverAt9600WithBootLoaderAt19200IsFoundAndProgrammed) {
+    startReceiver({"--model", "PLT430", "--baud", "9600", "--loader-baud", "19200"});
+    const auto image = randomImage(6'000, 3);
+
+    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(codeImage(image)));
+    link.close();
+
+    EXPECT_EQ(link.baud, 19200);
+    EXPECT_STREQ(link.modelName, "PLT430");
+    EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
+    expectReceiverDone();
+    EXPECT_EQ(flashContents(dir), image);
+}
+
+TEST_F(FlashUploadEndToEnd, ResendsAndALostAcknowledgementStillGiveTheExactImage) {
+    startReceiver({"--model", "Talvane", "--fault", "resend:2:0x81", "--fault", "resend:4:0x88",
+                   "--fault", "drop-ack:6", "--fault", "noise"});
+    const auto image = randomImage(16'000, 4);
+
+    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(codeImage(image)));
+    link.close();
+
+    EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
+    expectReceiverDone();
+    EXPECT_EQ(flashContents(dir), image);
+    const auto log = readWholeFile("DEBUG.OUT");
+    const std::string text(log.begin(), log.end());
+    EXPECT_NE(text.find("WAIT REC - 0081 resend"), std::string::npos);
+    EXPECT_NE(text.find("WAIT REC - timeout resend"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zamel::testing
