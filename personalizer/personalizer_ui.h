@@ -12,7 +12,7 @@ enum class MessageAnswer { Ok, Yes, No };
 // captioned with the program's name, and dispatching pending window messages.
 // Texts are Windows-1252 bytes; the Qt side converts them for display.
 class PersonalizerUi {
-public:
+  public:
     virtual ~PersonalizerUi() = default;
 
     virtual MessageAnswer showMessage(const std::string& text, MessageIcon icon,
