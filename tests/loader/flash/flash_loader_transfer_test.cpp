@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -135,6 +136,21 @@ TEST_F(FlashLoaderTransferTest, DebugLogOfACleanTransfer) {
     };
     EXPECT_EQ(logLines(), expected);
     EXPECT_EQ(readWholeFile(dir.file("DEBUG.OUT")).back(), '\n');
+}
+
+TEST_F(FlashLoaderTransferTest, EraseLinesShowTheFieldsByteReversed) {
+    openImage(patternImage(10));
+    startEngine(false, kCodeBase, 0x2D0FFFFF, true);
+    reach(FlashLoaderState::EraseAdr);
+    unitSends({0x82});
+    runEngine();
+    engine->closeLog();
+    const auto lines = logLines();
+    // 2D 0F FF FF read backwards is 0xFFFF0F2D: shown unsigned, never negative.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ERASE CMD - Erasing 04194349:4294905645"),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "SENDING ERASE - Erasing 0040002d:ffff0f2d"),
+              lines.end());
 }
 
 TEST_F(FlashLoaderTransferTest, EachEngineStartsANewLog) {
