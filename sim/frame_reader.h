@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -10,8 +11,11 @@ namespace zamel::sim {
 // word count L, 2·L payload bytes, the XOR of the payload words (big-endian), "]".
 class FrameReader {
   public:
-    // Record frames carry a 4-byte address and at most 1980 data bytes.
-    static constexpr std::uint16_t kMaxWords = (4 + 1980) / 2;
+    // Record frames carry a 4-byte address and 1980 data bytes, but a block read from
+    // S-records closes only once it holds 1980 bytes or more, so it may run over by
+    // one record's data (at most 250 bytes, rounded up to a whole word).
+    static constexpr std::size_t kMaxRecordData = 1980 + 250;
+    static constexpr std::uint16_t kMaxWords = (4 + kMaxRecordData) / 2;
 
     enum class Result {
         Outside,  // the byte is not part of a frame

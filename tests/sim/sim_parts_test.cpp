@@ -96,13 +96,16 @@ TEST(FrameReader, TakesGoodFramesAndRefusesBrokenOnes) {
     badCheck[12] ^= 1;
     Bytes badEnd = known;
     badEnd.back() = 0x5C;
-    Bytes tooLong{0x5B, 0x03, 0xE1};
+    // 2236 payload bytes: an address and more data than any block can hold.
+    Bytes tooLong{0x5B, 0x04, 0x5E};
+    const Bytes overlongBlock = recordFrame(0, patternBytes(1980 + 250, 8));
     const Case cases[] = {
         {"good", known, FrameReader::Result::Frame},
         {"end frame", endFrame(), FrameReader::Result::Frame},
         {"bad checksum", badCheck, FrameReader::Result::Bad},
         {"bad end mark", badEnd, FrameReader::Result::Bad},
-        {"longer than a record", tooLong, FrameReader::Result::Bad},
+        {"block run over by one S-record", overlongBlock, FrameReader::Result::Frame},
+        {"longer than a block", tooLong, FrameReader::Result::Bad},
     };
     for (const Case& c : cases) {
         FrameReader reader;
