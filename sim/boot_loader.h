@@ -68,7 +68,6 @@ class BootLoader {
     const char* stateName() const;
     UploadMode mode() const { return mode_; }
     const FlashMemory& flash() const { return flash_; }
-    std::uint32_t recordsReceived() const { return recordsReceived_; }
     std::optional<TransferEvent> takeEvent();
 
   private:

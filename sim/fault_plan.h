@@ -45,7 +45,6 @@ class FaultPlan {
     // marked spent; nullptr when none.
     const Fault* take(FaultKind kind, std::uint32_t record = 0);
     int lateGreetingSeconds() const;
-    bool empty() const { return faults_.empty(); }
 
   private:
     std::vector<Fault> faults_;

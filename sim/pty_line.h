@@ -23,7 +23,6 @@ class PtyLine {
     PtyLine& operator=(const PtyLine&) = delete;
 
     int masterFd() const { return master_.get(); }
-    bool isOpen() const { return master_.valid(); }
     const std::string& slavePath() const { return slavePath_; }
     const std::string& linkPath() const { return linkPath_; }
 

@@ -266,6 +266,7 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                          reset:K         answer record K with 0x87, erase again and
                                          restart the file
                          bad-cmd         answer the first erase request with 0x83
+                                         (address mode: maps send no erase frame)
                          rec-number:K    acknowledge record K once, then send 0x89 and
                                          the wanted record number (4 bytes) and take
                                          back the record before it

@@ -54,11 +54,6 @@ std::string SimRunner::readyLine() const {
     return "ready COM" + std::to_string(options_.port) + " " + (line_ ? line_->slavePath() : "");
 }
 
-const std::string& SimRunner::linkPath() const {
-    static const std::string none;
-    return line_ ? line_->linkPath() : none;
-}
-
 void SimRunner::tell(const std::string& text) {
     if (notice_) notice_(text);
 }

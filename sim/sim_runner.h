@@ -30,7 +30,6 @@ class SimRunner {
     bool start(std::string& error);
     // "ready COMn <pty path>"
     std::string readyLine() const;
-    const std::string& linkPath() const;
 
     // Runs until stopFd becomes readable (exit status 0) or, with --once or an
     // unplug fault, until the transfer ends. Returns the exit status.

@@ -16,7 +16,6 @@ namespace zamel::sim {
 class Transcript {
   public:
     bool open(const std::string& path);
-    bool isOpen() const { return file_ != nullptr; }
 
     void byte(SimTime time, const char* direction, std::uint8_t value, long baud,
               const std::string& state);
