@@ -175,7 +175,7 @@ void SimRunner::writeOutput(SimTime now) {
         const OutputQueue::Entry& entry = output_.at(batch.size());
         if (options_.pace) {
             if (lineFree > now) break;
-            lineFree = std::max(lineFree, entry.due) + byteTime(lineRate_);
+            lineFree = std::max(lineFree, now) + byteTime(lineRate_);
         }
         batch.push_back(entry.byte);
         lineFreeAfter.push_back(lineFree);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 
 #include "loader_frames.h"
 #include "scripted_loader.h"
@@ -365,6 +366,27 @@ TEST(ReceiverSimProgram, TranscriptRecordsBothDirectionsWithState) {
     EXPECT_NE(text.find(" in   24   4800 Firmware"), std::string::npos) << text;
     EXPECT_NE(text.find(" out  24   4800 Firmware"), std::string::npos) << text;
     EXPECT_NE(text.find("# line rate 4800"), std::string::npos) << text;
+
+    // Paced, byte k of the reply leaves no sooner than k byte times after the first:
+    // a lower bound the pacing guarantees, not a measurement of speed.
+    std::vector<double> sentAt;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        double seconds = 0;
+        std::string direction;
+        if (fields >> seconds >> direction && direction == "out") sentAt.push_back(seconds);
+    }
+    ASSERT_EQ(sentAt.size(), sentence("VER,033,3.08").size());
+    const double byteSeconds = 10.0 / 4800;
+    for (std::size_t k = 1; k < sentAt.size(); ++k)
+        EXPECT_GE(sentAt[k] - sentAt[0], k * byteSeconds - 1e-6) << k;
+
+    // The question's CR crossed the line before the answer's first byte left.
+    const auto cr = text.find(" in   0D ");
+    ASSERT_NE(cr, std::string::npos);
+    const double crArrived = std::stod(text.substr(text.rfind('\n', cr) + 1, cr));
+    EXPECT_GE(sentAt[0], crArrived);
 }
 
 TEST(ReceiverSimProgram, HelpDocumentsEveryOptionAndBadOptionsAreRefused) {
