@@ -66,12 +66,14 @@ class FlashUploadEndToEnd : public ::testing::Test {
         ui.setTickLimit(60);
     }
 
-    std::string codeImage(const std::vector<std::uint8_t>& bytes) {
+    // Data records of recordBytes each, as GNU objcopy writes them.
+    std::string codeImage(const std::vector<std::uint8_t>& bytes, int recordBytes) {
         writeWholeFile(dir.file("code.bin"), bytes);
         EXPECT_TRUE(
             run("objcopy -I binary -O srec --change-addresses 0x2D004000 --srec-forceS3 "
-                "--srec-len=20 " +
-                dir.file("code.bin") + " " + dir.file("code.srec")));
+                "--srec-len=" +
+                std::to_string(recordBytes) + " " + dir.file("code.bin") + " " +
+                dir.file("code.srec")));
         return dir.file("code.srec");
     }
 
@@ -89,7 +91,7 @@ class FlashUploadEndToEnd : public ::testing::Test {
 TEST_F(FlashUploadEndToEnd, CodeImageReachesTalvaneFlashByteForByte) {
     startReceiver({"--model", "Talvane"});
     const auto image = randomImage(20'000, 1);
-    auto plan = codeUploadPlan(codeImage(image));
+    auto plan = codeUploadPlan(codeImage(image, 32));
 
     const auto outcome = runFlashUpload(link, ui, clock, plan);
     link.close();
@@ -125,7 +127,7 @@ TEST_F(FlashUploadEndToEnd, ReceiverAt9600WithBootLoaderAt19200IsFoundAndProgram
     startReceiver({"--model", "PLT430", "--baud", "9600", "--loader-baud", "19200"});
     const auto image = randomImage(6'000, 3);
 
-    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(codeImage(image)));
+    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(codeImage(image, 20)));
     link.close();
 
     EXPECT_EQ(link.baud, 19200);
@@ -140,7 +142,7 @@ TEST_F(FlashUploadEndToEnd, ResendsAndALostAcknowledgementStillGiveTheExactImage
                    "--fault", "drop-ack:6", "--fault", "noise"});
     const auto image = randomImage(16'000, 4);
 
-    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(codeImage(image)));
+    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(codeImage(image, 16)));
     link.close();
 
     EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
