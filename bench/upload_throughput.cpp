@@ -43,7 +43,7 @@ int main() {
     for (auto& b : image) b = static_cast<std::uint8_t>(generator());
     writeWholeFile(dir.file("code.bin"), image);
     if (!run("objcopy -I binary -O srec --change-addresses 0x2D004000 --srec-forceS3 "
-             "--srec-len=20 " +
+             "--srec-len=32 " +
              dir.file("code.bin") + " " + dir.file("code.srec"))) {
         std::fprintf(stderr, "objcopy could not make the S-record image\n");
         return 1;
