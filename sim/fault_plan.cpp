@@ -45,9 +45,9 @@ bool isResendCode(unsigned long code) {
 
 }  // namespace
 
-bool FaultPlan::add(std::string_view spec, std::string& error) {
+bool FaultPlan::add(std::string_view text, std::string& error) {
     std::vector<std::string_view> parts;
-    for (std::string_view rest = spec;;) {
+    for (std::string_view rest = text;;) {
         const auto colon = rest.find(':');
         parts.push_back(rest.substr(0, colon));
         if (colon == std::string_view::npos) break;
@@ -57,11 +57,11 @@ bool FaultPlan::add(std::string_view spec, std::string& error) {
     for (const FaultName& entry : kFaultNames)
         if (entry.name == parts.front()) found = &entry;
     if (found == nullptr) {
-        error = "unknown fault '" + std::string(spec) + "'";
+        error = "unknown fault '" + std::string(text) + "'";
         return false;
     }
     if (static_cast<int>(parts.size()) != found->arguments + 1) {
-        error = "fault '" + std::string(spec) + "' takes " + std::to_string(found->arguments) +
+        error = "fault '" + std::string(text) + "' takes " + std::to_string(found->arguments) +
                 " value(s) after its name";
         return false;
     }
@@ -75,7 +75,7 @@ bool FaultPlan::add(std::string_view spec, std::string& error) {
         fault.seconds = static_cast<int>(value);
     } else if (found->arguments >= 1) {
         if (!parseNumber(parts[1], 10, 0xFFFFFFFFul, value) || value == 0) {
-            error = "fault '" + std::string(spec) + "' needs a record number from 1";
+            error = "fault '" + std::string(text) + "' needs a record number from 1";
             return false;
         }
         fault.record = static_cast<std::uint32_t>(value);

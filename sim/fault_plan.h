@@ -37,8 +37,8 @@ struct Fault {
 // The faults given on the command line. One-shot faults fire once in a run.
 class FaultPlan {
   public:
-    // Parses one specification; on failure returns false and describes why.
-    bool add(std::string_view spec, std::string& error);
+    // Parses one fault description; on failure returns false and describes why.
+    bool add(std::string_view text, std::string& error);
 
     bool has(FaultKind kind) const;
     // The armed one-shot fault of this kind (for record faults: for this record),

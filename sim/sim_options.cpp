@@ -194,15 +194,15 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& arguments) {
             parsed.helpRequested = true;
             return parsed;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& candidate : optionSpecs())
-            if (candidate.name == name) spec = &candidate;
-        if (spec == nullptr) {
+            if (candidate.name == name) option = &candidate;
+        if (option == nullptr) {
             parsed.error = "unknown option '" + arguments[i] + "'";
             return parsed;
         }
         std::string value;
-        if (spec->takesValue) {
+        if (option->takesValue) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < arguments.size()) {
@@ -215,7 +215,7 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& arguments) {
             parsed.error = name + " takes no value";
             return parsed;
         }
-        parsed.error = spec->apply(parsed.options, value);
+        parsed.error = option->apply(parsed.options, value);
         if (!parsed.error.empty()) return parsed;
     }
     if (parsed.options.baud == parsed.options.loaderBaud) {
@@ -257,7 +257,7 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                        received bytes always reach the unit only after their time on
                        the line, so no answer comes sooner than that
   --erase-ms N         time to erase one 64 KiB sector (default 20)
-  --fault SPEC         inject a fault; repeatable. One-shot faults fire once a run,
+  --fault FAULT        inject a fault; repeatable. One-shot faults fire once a run,
                        records K count from 1 within a transfer:
                          resend:K:CODE   answer record K with CODE (81, 82, 85 or 88,
                                          hexadecimal, 0x optional)

@@ -42,11 +42,11 @@ TEST(FaultPlanParsing, AcceptsEachFaultAndRefusesMalformedOnes) {
         {"late-greeting:5", true}, {"late-greeting:-1", false}, {"garble", true},
         {"meltdown", false},       {"unplug:+4", false},
     };
-    for (const auto& [spec, good] : cases) {
+    for (const auto& [text, good] : cases) {
         FaultPlan plan;
         std::string error;
-        EXPECT_EQ(plan.add(spec, error), good) << spec;
-        EXPECT_EQ(error.empty(), good) << spec << ": " << error;
+        EXPECT_EQ(plan.add(text, error), good) << text;
+        EXPECT_EQ(error.empty(), good) << text << ": " << error;
     }
 }
 

@@ -6,10 +6,10 @@
 
 namespace zamel::sim::testing {
 
-UnitBench::UnitBench(const std::vector<std::string>& faultSpecs, const std::string& model) {
-    for (const std::string& spec : faultSpecs) {
+UnitBench::UnitBench(const std::vector<std::string>& faults, const std::string& model) {
+    for (const std::string& text : faults) {
         std::string error;
-        if (!faults_.add(spec, error)) ADD_FAILURE() << spec << ": " << error;
+        if (!faults_.add(text, error)) ADD_FAILURE() << text << ": " << error;
     }
     ReceiverConfig config;
     config.identity = UnitIdentity::fromModel(*findModel(model), "3.08", PoiRegion::Worldwide);

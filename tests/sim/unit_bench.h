@@ -17,7 +17,7 @@ class UnitBench {
     static constexpr long kBaud = 4800;
     static constexpr long kLoaderBaud = 115200;
 
-    explicit UnitBench(const std::vector<std::string>& faultSpecs = {},
+    explicit UnitBench(const std::vector<std::string>& faults = {},
                        const std::string& model = "Talvane");
 
     Receiver& unit() { return *unit_; }
