@@ -49,11 +49,8 @@ DialogResult ConsoleUi::runModal(DialogController& controller) {
             controller.onCancel();
             break;
         }
-        auto next = controller.timers().begin();
-        for (auto it = controller.timers().begin(); it != controller.timers().end(); ++it)
-            if (it->second < next->second) next = it;
-        const int timerId = next->first;
-        clock_.sleepMs(next->second);
+        const auto [timerId, periodMs] = controller.firstTimer();
+        clock_.sleepMs(periodMs);
         controller.onTimer(timerId);
     }
     return controller.result();

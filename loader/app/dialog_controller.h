@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 #include "ui.h"
 
@@ -11,7 +12,7 @@ namespace zamel {
 // handlers; a view (Qt, or ScriptedUi in tests) shows the fields, runs the
 // timers the controller asks for and forwards ticks and Cancel.
 class DialogController {
-public:
+  public:
     virtual ~DialogController() = default;
 
     virtual std::string caption() const = 0;
@@ -25,7 +26,16 @@ public:
     // Running timers: identifier -> period in milliseconds.
     const std::map<int, int>& timers() const { return timers_; }
 
-protected:
+    // The running timer that fires first: the one with the shortest period.
+    // Only meaningful while a timer runs.
+    std::pair<int, int> firstTimer() const {
+        auto first = timers_.begin();
+        for (auto it = timers_.begin(); it != timers_.end(); ++it)
+            if (it->second < first->second) first = it;
+        return *first;
+    }
+
+  protected:
     void startTimer(int timerId, int periodMs) { timers_[timerId] = periodMs; }
     void stopTimer(int timerId) { timers_.erase(timerId); }
     void endDialog(DialogResult result) {
@@ -33,7 +43,7 @@ protected:
         result_ = result;
     }
 
-private:
+  private:
     std::map<int, int> timers_;
     bool ended_ = false;
     DialogResult result_ = DialogResult::Cancel;

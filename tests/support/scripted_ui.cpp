@@ -54,12 +54,7 @@ DialogResult ScriptedUi::runModal(DialogController& controller) {
             controller.onCancel();
             break;
         }
-        // The shortest timer fires next; the dialogs here run one timer each.
-        auto next = controller.timers().begin();
-        for (auto it = controller.timers().begin(); it != controller.timers().end(); ++it)
-            if (it->second < next->second) next = it;
-        const int timerId = next->first;
-        const int periodMs = next->second;
+        const auto [timerId, periodMs] = controller.firstTimer();
         if (clock_ != nullptr) clock_->sleepMs(periodMs);
         ++ticksRun_;
         if (tickHook_ && !tickHook_(ticksRun_)) {
