@@ -60,8 +60,10 @@ void ImageFile::close() {
     isOpen = 0;
 }
 
-void ImageFile::restartAtFirstRecord() {
-    file.rewind();
+bool ImageFile::restartAtFirstRecord() {
+    if (!isSRecord) return file.isOpen();
+    if (!file.rewind()) return false;
+    // The header line is read and dropped.
     fetchLine();
     lineLength_ = 0;
     line[0] = '\0';
@@ -69,6 +71,7 @@ void ImageFile::restartAtFirstRecord() {
     blockDone = false;
     recordCount = 0;
     blockLength = 0;
+    return true;
 }
 
 bool ImageFile::fetchLine() {

@@ -55,6 +55,12 @@ class ImageFile {
 
     void close();
 
+    // S-record: the next readBlock starts again at the first data record, as after
+    // opening; for a sender that must go back in the image. A binary file is read by
+    // offset and is left as it is. False when the file is not open or cannot be
+    // rewound.
+    bool restartAtFirstRecord();
+
     // Whether the file suits the connected receiver; may ask the user unless silent.
     // False for a file that is not open. For FlashCode it also reads the version record.
     bool checkContent(ContentCheck kind, bool silent, const ReceiverLink& link, Ui& ui);
@@ -91,8 +97,6 @@ class ImageFile {
     void takeShortAddressRecord(std::span<std::uint8_t> buffer, int addressDigits);
     bool fetchLine();
     std::string_view currentLine() const { return {line.data(), lineLength_}; }
-    // Back to the first data record: the header line is read and dropped.
-    void restartAtFirstRecord();
 
     bool checkFlashCode(bool silent, const ReceiverLink& link, Ui& ui);
     bool readVersionRecord(std::string_view productCode);

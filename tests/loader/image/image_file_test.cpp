@@ -171,6 +171,60 @@ TEST(ImageFileTest, CloseEndsReading) {
     EXPECT_EQ(image.readBlock(buffer, 16, address), 0);
 }
 
+// A sender that goes back rewinds the image: from any point, even mid-block with a
+// record pending or past the end, reading starts again with the first block.
+TEST(ImageFileTest, RestartGivesTheSameBlocksAgainFromAnyPoint) {
+    TempWorkDir dir;
+    std::vector<std::string> lines = {kHeader};
+    for (std::uint32_t i = 0; i < 70; ++i) lines.push_back(s3Line(i * 32, patternBytes(32, i)));
+    for (std::uint32_t i = 0; i < 3; ++i)
+        lines.push_back(s3Line(0x8000 + i * 32, patternBytes(32, 100 + i)));
+    lines.push_back(kEnd);
+    ASSERT_TRUE(writeWholeFile(dir.file("a.srec"), joinLines(lines)));
+    ImageFile reference(dir.file("a.srec"));
+    const auto all = readAllBlocks(reference, 1980);
+    ASSERT_EQ(all.size(), 3u);
+    for (std::size_t readFirst = 0; readFirst <= all.size() + 1; ++readFirst) {
+        SCOPED_TRACE(readFirst);
+        ImageFile image(dir.file("a.srec"));
+        std::vector<std::uint8_t> buffer(ImageFile::blockCapacity(1980));
+        for (std::size_t i = 0; i < readFirst; ++i) {
+            std::uint32_t address = 0;
+            image.readBlock(buffer, 1980, address);
+        }
+        ASSERT_TRUE(image.restartAtFirstRecord());
+        const auto again = readAllBlocks(image, 1980);
+        ASSERT_EQ(again.size(), all.size());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            EXPECT_EQ(again[i].address, all[i].address) << i;
+            EXPECT_EQ(again[i].bytes, all[i].bytes) << i;
+        }
+    }
+}
+
+TEST(ImageFileTest, RestartLeavesABinaryFileAsItIsAndFailsWhenClosed) {
+    TempWorkDir dir;
+    const auto bytes = patternBytes(100, 4);
+    ASSERT_TRUE(writeWholeFile(dir.file("map.img"), bytes));
+    ASSERT_TRUE(writeWholeFile(dir.file("a.srec"), joinLines({kHeader, s3Line(0, bytes)})));
+    ImageFile binary(dir.file("map.img"));
+    std::vector<std::uint8_t> buffer(ImageFile::blockCapacity(40));
+    std::uint32_t offset = 60;
+    ASSERT_EQ(binary.readBlock(buffer, 40, offset), 40);
+    EXPECT_TRUE(binary.restartAtFirstRecord());
+    EXPECT_EQ(offset, 60u);
+    offset = 10;
+    ASSERT_EQ(binary.readBlock(buffer, 40, offset), 40);
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 40, bytes.begin() + 10));
+    ImageFile text(dir.file("a.srec"));
+    for (ImageFile* image : {&binary, &text}) {
+        image->close();
+        EXPECT_FALSE(image->restartAtFirstRecord());
+        std::uint32_t address = 0;
+        EXPECT_EQ(image->readBlock(buffer, 40, address), 0);
+    }
+}
+
 // The last data record at 0x01000000 with 32 bytes ends at 0x0100001F: 0x1F in the window.
 TEST(ImageFileTest, SizeAbove16MiBIsCutTo24Bits) {
     TempWorkDir dir;
