@@ -142,6 +142,8 @@ void FlashLoader::startSecondFile(ImageFile& nextImage, std::uint32_t nextBaseAd
     currentAddress = nextBaseAddress;
     endAddress = nextBaseAddress + nextImage.imageSize;
     bytesSent = 0;
+    blocksRead_ = 0;
+    heldBlockLength_ = 0;
     state = FlashLoaderState::SendRec;
     debugLog.line("SECOND FILE - %08lx to %08lx", static_cast<unsigned long>(baseAddress),
                   static_cast<unsigned long>(endAddress));
@@ -153,6 +155,7 @@ bool FlashLoader::onReset() {
     currentAddress = baseAddress;
     state = FlashLoaderState::NoConnect;
     debugLog.line("RESET");
+    if (image->isSRecord) restartImage();
     return true;
 }
 
@@ -308,6 +311,7 @@ bool FlashLoader::onWaitCold() {
 bool FlashLoader::onSendRec() {
     const bool behindRequest = std::exchange(keepTransmitQueue_, false);
     const std::span<std::uint8_t> frame(recordFrame);
+    const std::int16_t held = std::exchange(heldBlockLength_, 0);
     int count = 0;
     if (currentAddress > endAddress) {
         debugLog.line("SEND REC - Address %08lx past end %08lx",
@@ -316,8 +320,12 @@ bool FlashLoader::onSendRec() {
     } else {
         if (currentAddress == baseAddress && link_.reloadBootBlock) baseAddress = 0;
         std::uint32_t offset = currentAddress - baseAddress;
-        count = image->readBlock(frame.subspan(kRecordHeaderLength, kRecordDataCapacity),
-                                 kRecordDataLength, offset);
+        if (held > 0) {
+            count = held;
+            offset = heldBlockAddress_;
+        } else {
+            count = readImageBlock(offset);
+        }
         currentAddress = image->isSRecord ? offset : baseAddress + offset;
         debugLog.line("Read %d bytes for address %08lx", count,
                       static_cast<unsigned long>(currentAddress));
@@ -366,6 +374,7 @@ bool FlashLoader::onWaitRec() {
         if (recordMode) recordCounter = 0;
         state = FlashLoaderState::WaitCold;
         debugLog.line("WAIT REC - reset");
+        if (image->isSRecord) restartImage();
         return true;
     }
     if (isResendRequest(reply)) {
@@ -422,13 +431,32 @@ bool FlashLoader::onRecNum(FlashLoaderState next, int number) {
     if (next != FlashLoaderState::SendRec) return true;
     // The unit wants the previous record again. Neither the counters nor the
     // address may move before the start of the file.
-    const auto record = static_cast<std::uint32_t>(kRecordDataLength);
-    bytesSent = bytesSent >= record ? bytesSent - record : 0;
-    currentAddress = currentAddress - baseAddress >= record ? currentAddress - record : baseAddress;
+    if (image->isSRecord) {
+        goBackOneBlock();
+    } else {
+        const auto record = static_cast<std::uint32_t>(kRecordDataLength);
+        bytesSent = bytesSent >= record ? bytesSent - record : 0;
+        currentAddress =
+            currentAddress - baseAddress >= record ? currentAddress - record : baseAddress;
+    }
     if (recordCounter > 0) --recordCounter;
     debugLog.line("Reset to record %ld address %ld", static_cast<long>(recordCounter),
                   static_cast<long>(currentAddress));
     return true;
+}
+
+void FlashLoader::goBackOneBlock() {
+    // With no block before the one in flight, the file starts again and nothing
+    // acknowledged is taken back.
+    if (blocksRead_ < 2) {
+        restartImage();
+        return;
+    }
+    if (!holdBlock(BlockSearch::PreviousBlock, lastBlockStarts_[0])) return;
+    // Blocks need not be one nominal record long: take back what was counted.
+    const auto counted = static_cast<std::uint32_t>(heldBlockLength_ + (heldBlockLength_ & 1));
+    bytesSent = bytesSent >= counted ? bytesSent - counted : 0;
+    currentAddress = heldBlockAddress_;
 }
 
 bool FlashLoader::onDebug1() {
@@ -545,6 +573,7 @@ void FlashLoader::resendRecord(int reply) {
 }
 
 void FlashLoader::acknowledgeRecord(int reply) {
+    bool resendAfterEcho = false;
     if (debugCount == 2 && reportedValue != 0 && verifyEcho) {
         debugLog.line("Got %08lx back", static_cast<unsigned long>(reportedValue));
         // The unit took records only up to reportedValue: go on after it. A value
@@ -554,6 +583,7 @@ void FlashLoader::acknowledgeRecord(int reply) {
             recordLength = kRecordDataLength;
             bytesSent -= kRecordDataLength;
             debugLog.line("Handshake error - resending");
+            resendAfterEcho = true;
         }
     }
     currentAddress += static_cast<std::uint32_t>(recordLength);
@@ -561,6 +591,7 @@ void FlashLoader::acknowledgeRecord(int reply) {
     ++recordCounter;
     state = FlashLoaderState::SendRec;
     debugLog.line(reply == kOk ? "PROG - OK" : "PROG - rec wait");
+    if (resendAfterEcho && image->isSRecord) holdBlock(BlockSearch::FirstAbove, reportedValue);
 }
 
 void FlashLoader::combineDebugWords() {
@@ -603,6 +634,62 @@ std::size_t FlashLoader::recordFrameLength() const {
     return recordLength > 0
                ? static_cast<std::size_t>(recordLength) + kRecordHeaderLength + kRecordTrailerLength
                : 0;
+}
+
+std::span<std::uint8_t> FlashLoader::recordData() {
+    return std::span(recordFrame).subspan(kRecordHeaderLength, kRecordDataCapacity);
+}
+
+std::int16_t FlashLoader::readImageBlock(std::uint32_t& address) {
+    const std::int16_t count = image->readBlock(recordData(), kRecordDataLength, address);
+    if (count > 0 && image->isSRecord) {
+        ++blocksRead_;
+        lastBlockStarts_[0] = lastBlockStarts_[1];
+        lastBlockStarts_[1] = address;
+    }
+    return count;
+}
+
+bool FlashLoader::restartImage() {
+    blocksRead_ = 0;
+    heldBlockLength_ = 0;
+    if (image->restartAtFirstRecord()) return true;
+    debugLog.line("Image rewind failed - stopped");
+    stopBeforeWrongData();
+    return false;
+}
+
+bool FlashLoader::holdBlock(BlockSearch search, std::uint32_t address) {
+    const std::int32_t inFlight = blocksRead_ - 1;
+    const std::int32_t wanted = search == BlockSearch::PreviousBlock ? inFlight - 1 : inFlight;
+    if (!restartImage()) return false;
+    for (std::int32_t ordinal = 0; ordinal <= wanted; ++ordinal) {
+        // A block of S1 or S2 records reports no address and keeps this one.
+        std::uint32_t start = address;
+        const std::int16_t count = readImageBlock(start);
+        if (count < 1) break;
+        const bool found = search == BlockSearch::PreviousBlock
+                               ? ordinal == wanted && start == address
+                               : start > address;
+        if (found) {
+            heldBlockLength_ = count;
+            heldBlockAddress_ = start;
+            return true;
+        }
+    }
+    if (search == BlockSearch::PreviousBlock) {
+        debugLog.line("Image has no block at %08lx - stopped", static_cast<unsigned long>(address));
+    } else {
+        debugLog.line("Image has no block after %08lx - stopped",
+                      static_cast<unsigned long>(address));
+    }
+    stopBeforeWrongData();
+    return false;
+}
+
+void FlashLoader::stopBeforeWrongData() {
+    heldBlockLength_ = 0;
+    state = FlashLoaderState::InvalidFlash;
 }
 
 }  // namespace zamel

@@ -128,11 +128,35 @@ class FlashLoader {
     void decideWordOrder(std::uint16_t first, std::uint16_t second);
     std::size_t recordFrameLength() const;
 
+    // An S-record image is read strictly forward, so going back means rewinding it
+    // and reading forward again with the same request, which gives the same blocks.
+    std::span<std::uint8_t> recordData();
+    std::int16_t readImageBlock(std::uint32_t& address);
+    // False, logged and stopped when the image cannot be read from its start again.
+    bool restartImage();
+    // Rewinds and reads forward until the block wanted next: the one before the
+    // block in flight, starting at `address`, or the first one starting above
+    // `address`. It stays in the record buffer for the next SendRec. The search
+    // never goes past the block in flight: when the file no longer holds the
+    // block, the engine logs it and stops rather than send other data (false).
+    enum class BlockSearch { PreviousBlock, FirstAbove };
+    bool holdBlock(BlockSearch search, std::uint32_t address);
+    // The unit wants the block before the one in flight again.
+    void goBackOneBlock();
+    void stopBeforeWrongData();
+
     const ReceiverLink& link_;
     const Clock& clock_;
     const LegacyPhaseSource* phaseSource_;
     // The first record of record mode goes out behind the request still queued.
     bool keepTransmitQueue_ = false;
+    // S-record blocks read since the image was last rewound, and the start addresses
+    // of the last two of them: [1] the block in flight, [0] the one before it.
+    std::int32_t blocksRead_ = 0;
+    std::array<std::uint32_t, 2> lastBlockStarts_{};
+    // Above 0: the record buffer already holds the next block to send.
+    std::int16_t heldBlockLength_ = 0;
+    std::uint32_t heldBlockAddress_ = 0;
 };
 
 }  // namespace zamel

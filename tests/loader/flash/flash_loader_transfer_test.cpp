@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "engine_rig.h"
 #include "flash_loader.h"
 #include "scripted_unit.h"
+#include "test_images.h"
 
 namespace zamel::testing {
 namespace {
@@ -20,32 +20,6 @@ Bytes patternImage(std::size_t n) {
     Bytes bytes(n);
     for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 251);
     return bytes;
-}
-
-// Motorola S-record text: a header, S3 records of `perRecord` bytes from `base`, an S7.
-std::string sRecordText(std::uint32_t base, const Bytes& data, std::size_t perRecord) {
-    std::string text = "S00600004844521B\n";
-    char hex[4];
-    for (std::size_t at = 0; at < data.size(); at += perRecord) {
-        const std::size_t n = std::min(perRecord, data.size() - at);
-        const std::uint32_t address = base + static_cast<std::uint32_t>(at);
-        Bytes record{static_cast<std::uint8_t>(n + 5), static_cast<std::uint8_t>(address >> 24),
-                     static_cast<std::uint8_t>(address >> 16),
-                     static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
-        record.insert(record.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
-                      data.begin() + static_cast<std::ptrdiff_t>(at + n));
-        unsigned sum = 0;
-        text += "S3";
-        for (const std::uint8_t b : record) {
-            sum += b;
-            std::snprintf(hex, sizeof hex, "%02X", b);
-            text += hex;
-        }
-        std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFFu);
-        text += hex;
-        text += '\n';
-    }
-    return text + "S70500000000FA\n";
 }
 
 using FlashLoaderTransferTest = EngineRig;

@@ -86,6 +86,8 @@ std::size_t ScriptedUnit::takeFrame(std::vector<std::uint8_t>& replies) {
         eraseSeen_ = true;
         eraseStart_ = bigEndian32(frame.subspan(3));
         eraseEnd_ = bigEndian32(frame.subspan(7));
+        flash_.clear();
+        kept_.clear();
         replies.push_back(0x55);
         for (int i = 0; i < sectorsToErase_; ++i) replies.push_back(0x8F);
         replies.push_back(0x55);
@@ -97,16 +99,62 @@ std::size_t ScriptedUnit::takeFrame(std::vector<std::uint8_t>& replies) {
     }
     const std::uint32_t address = bigEndian32(frame.subspan(3));
     const auto data = frame.subspan(7, 2 * words - 4);
-    if (recordMode_) {
-        records_[address].assign(data.begin(), data.end());
-    } else {
-        for (std::size_t i = 0; i < data.size(); ++i)
-            flash_[address + static_cast<std::uint32_t>(i)] = data[i];
+    if (++recordFrames_ == troubleFrame_) {
+        meetTrouble(replies);
+        return length;
     }
+    keep(Record{address, data.size()}, data);
     ++recordsTaken_;
     replies.push_back(0x55);
     replies.push_back(0x55);
     return length;
+}
+
+void ScriptedUnit::keep(const Record& record, std::span<const std::uint8_t> data) {
+    if (recordMode_) {
+        records_[record.address].assign(data.begin(), data.end());
+    } else {
+        for (std::size_t i = 0; i < data.size(); ++i)
+            flash_[record.address + static_cast<std::uint32_t>(i)] = data[i];
+    }
+    kept_.push_back(record);
+}
+
+void ScriptedUnit::lose(const Record& record) {
+    if (recordMode_) {
+        records_.erase(record.address);
+        return;
+    }
+    for (std::size_t i = 0; i < record.length; ++i)
+        flash_.erase(record.address + static_cast<std::uint32_t>(i));
+}
+
+void ScriptedUnit::meetTrouble(std::vector<std::uint8_t>& replies) {
+    switch (trouble_) {
+        case Trouble::WriteFail:
+            replies.insert(replies.end(), {0x84, 0xAA});
+            return;
+        case Trouble::RestartFile:
+            replies.insert(replies.end(), {0x87, 0x55});
+            return;
+        case Trouble::RewindRecord:
+            if (kept_.empty()) break;
+            lose(kept_.back());
+            replies.insert(replies.end(),
+                           {0x55, 0x89, 0x00, 0x00, 0x00, static_cast<std::uint8_t>(kept_.size())});
+            return;
+        case Trouble::EchoEarlier: {
+            if (recordMode_ || kept_.size() < 2) break;
+            lose(kept_.back());
+            const std::uint32_t echo = kept_[kept_.size() - 2].address;
+            replies.push_back(0x55);
+            appendDebugWord(replies, static_cast<std::uint16_t>(echo >> 16));
+            appendDebugWord(replies, static_cast<std::uint16_t>(echo));
+            replies.push_back(0x55);
+            return;
+        }
+    }
+    fault_ = "trouble with no record before it";
 }
 
 std::vector<std::uint8_t> ScriptedUnit::flash(std::uint32_t address, std::size_t length) const {

@@ -14,8 +14,24 @@ namespace zamel::testing {
 // the rest, as a unit reading the line would.
 class ScriptedUnit {
   public:
+    // How the unit meets one record frame instead of taking it. The record is not
+    // kept; where the unit asks for earlier records again, it has lost them too.
+    enum class Trouble {
+        WriteFail,     // 0x84, then a new greeting: the transfer starts over, flash erased
+        RestartFile,   // 0x87, then 0x55: the file goes again from its start
+        RewindRecord,  // 0x55, 0x89 and a record number: the record before is lost
+        EchoEarlier,   // two debug words naming the record two back: the one between is lost
+    };
+
     // recordMode: records carry a record number and no erase follows 0x6A.
     ScriptedUnit(bool recordMode, int sectorsToErase);
+
+    // The record frame numbered `frame` (from 1, every record frame counted) meets
+    // `trouble`; the unit takes every other one.
+    void troubleAt(int frame, Trouble trouble) {
+        troubleFrame_ = frame;
+        trouble_ = trouble;
+    }
 
     // Answers to everything complete in `fromLoader` (plus what was held back).
     std::vector<std::uint8_t> take(std::span<const std::uint8_t> fromLoader);
@@ -42,6 +58,14 @@ class ScriptedUnit {
   private:
     // Bytes used from pending_ (0 when a frame is still incomplete).
     std::size_t takeFrame(std::vector<std::uint8_t>& replies);
+    struct Record {
+        std::uint32_t address;  // the record number in record mode
+        std::size_t length;
+    };
+    void keep(const Record& record, std::span<const std::uint8_t> data);
+    void lose(const Record& record);
+    // Sets fault_ when the trouble cannot be played at this point.
+    void meetTrouble(std::vector<std::uint8_t>& replies);
 
     bool recordMode_;
     int sectorsToErase_;
@@ -56,6 +80,11 @@ class ScriptedUnit {
     std::vector<std::uint8_t> pending_;
     std::map<std::uint32_t, std::uint8_t> flash_;
     std::map<std::uint32_t, std::vector<std::uint8_t>> records_;
+    // Records kept, in the order they came.
+    std::vector<Record> kept_;
+    int recordFrames_ = 0;
+    int troubleFrame_ = 0;
+    Trouble trouble_ = Trouble::WriteFail;
     std::string fault_;
 };
 
