@@ -154,5 +154,26 @@ TEST_F(FlashUploadEndToEnd, ResendsAndALostAcknowledgementStillGiveTheExactImage
     EXPECT_NE(text.find("WAIT REC - timeout resend"), std::string::npos);
 }
 
+// The unit sends the loader back in the file: the records in between must be
+// sent again, also when the image is S-record text that is read only forward.
+class FlashUploadGoingBack : public FlashUploadEndToEnd,
+                             public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(FlashUploadGoingBack, SRecordImageStillArrivesWhole) {
+    startReceiver({"--model", "Talvane", "--fault", GetParam()});
+    const auto image = randomImage(14'000, 5);
+
+    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(codeImage(image, 32)));
+    link.close();
+
+    EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
+    expectReceiverDone();
+    EXPECT_EQ(flashContents(dir), image);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FlashUploadGoingBack,
+                         ::testing::Values("reset:4", "rec-number:4", "rec-number:1",
+                                           "debug-echo"));
+
 }  // namespace
 }  // namespace zamel::testing
