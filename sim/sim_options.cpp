@@ -118,6 +118,12 @@ const std::vector<OptionSpec>& optionSpecs() {
              o.flashOut = v;
              return {};
          }},
+        {"--flash-out-each", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--flash-out-each needs a file name stem";
+             o.flashOutEach = v;
+             return {};
+         }},
         {"--pace", false,
          [](SimOptions& o, const std::string&) -> std::string {
              o.pace = true;
@@ -253,6 +259,8 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
   --loader-baud B      line rate of the boot loader: 115200 or 19200 (default 115200)
   --flash-out FILE     after each completed transfer, write the bytes programmed in it
                        as Motorola S-records (S0, S3 in address order, S7)
+  --flash-out-each STEM  the same into STEM-1.srec, STEM-2.srec, ...: one file for
+                       each completed transfer, so several uploads can be checked
   --pace               send the unit's bytes at the line rate too (10 bits a byte);
                        received bytes always reach the unit only after their time on
                        the line, so no answer comes sooner than that

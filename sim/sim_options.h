@@ -23,6 +23,8 @@ struct SimOptions {
     long baud = 4800;
     long loaderBaud = 115200;
     std::string flashOut;
+    // Stem of one numbered flash file per completed transfer.
+    std::string flashOutEach;
     bool pace = false;
     int eraseMs = 20;
     FaultPlan faults;

@@ -140,14 +140,11 @@ void SimRunner::handleEvents(SimTime now) {
             case TransferEvent::Kind::Completed: {
                 transcript_.note(now, "transfer completed: " + event->detail);
                 tell("transfer completed: " + event->detail);
-                if (!options_.flashOut.empty()) {
-                    const auto& flash = receiver_->bootLoader().flash();
-                    if (writeSRecordFile(options_.flashOut, flash, kFlashOutHeader)) {
-                        tell("flash written to " + options_.flashOut);
-                    } else {
-                        tell("cannot write " + options_.flashOut);
-                    }
-                }
+                ++completedTransfers_;
+                if (!options_.flashOut.empty()) writeFlash(options_.flashOut);
+                if (!options_.flashOutEach.empty())
+                    writeFlash(options_.flashOutEach + "-" + std::to_string(completedTransfers_) +
+                               ".srec");
                 if (options_.once && !exitStatus_) exitStatus_ = 0;
                 break;
             }
@@ -163,6 +160,14 @@ void SimRunner::handleEvents(SimTime now) {
                 exitStatus_ = 1;
                 break;
         }
+    }
+}
+
+void SimRunner::writeFlash(const std::string& path) {
+    if (writeSRecordFile(path, receiver_->bootLoader().flash(), kFlashOutHeader)) {
+        tell("flash written to " + path);
+    } else {
+        tell("cannot write " + path);
     }
 }
 

@@ -53,6 +53,7 @@ class SimRunner {
     void readInput(SimTime now);
     void deliverInput(SimTime now);
     void handleEvents(SimTime now);
+    void writeFlash(const std::string& path);
     void writeOutput(SimTime now);
     SimTime nextWake(SimTime now) const;
     void tell(const std::string& text);
@@ -70,6 +71,7 @@ class SimRunner {
     SimTime lastWriteAt_{0};
     bool writeBlocked_ = false;
     std::optional<int> exitStatus_;  // set when the run should end once output is out
+    int completedTransfers_ = 0;
     bool unplug_ = false;
     std::optional<SimTime> drainDeadline_;  // until when to wait for the loader to read
     std::function<void(const std::string&)> notice_;

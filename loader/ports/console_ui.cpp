@@ -40,6 +40,12 @@ DialogResult ConsoleUi::runModal(DialogController& controller) {
     std::fprintf(out_, "[%s]\n", controller.caption().c_str());
     std::fflush(out_);
     controller.onInit();
+    // A dialog of buttons gets its default one.
+    if (const auto choices = controller.choices(); !choices.empty() && !controller.ended()) {
+        std::fprintf(out_, "[%s] -> %s\n", controller.caption().c_str(), choices.front().c_str());
+        std::fflush(out_);
+        controller.choose(choices.front());
+    }
     const std::int64_t startTick = clock_.tickMs();
     while (!controller.ended()) {
         const bool overdue =

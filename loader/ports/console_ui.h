@@ -11,8 +11,9 @@ class Clock;
 
 // A Ui on a text stream, so the loader's core can run before any window exists.
 // Message boxes and status texts are printed; every question gets the positive
-// answer (OK or Yes) unless told otherwise; file dialogs are declined. Modal
-// dialogs run on the clock: the shortest timer's period is slept between ticks.
+// answer (OK or Yes) unless told otherwise; file dialogs are declined; a dialog of
+// buttons gets its default button. Modal dialogs run on the clock: the shortest
+// timer's period is slept between ticks.
 // Borrows the stream and the clock.
 class ConsoleUi final : public Ui {
   public:

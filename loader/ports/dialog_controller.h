@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ui.h"
 
@@ -19,6 +20,12 @@ class DialogController {
     virtual void onInit() = 0;
     virtual void onTimer(int timerId) = 0;
     virtual void onCancel() = 0;
+
+    // A dialog that ends by the press of one of its buttons lists their captions,
+    // the default button first, and presses one through choose(); a dialog that
+    // runs on timers lists none.
+    virtual std::vector<std::string> choices() const { return {}; }
+    virtual void choose(const std::string& choice) { (void)choice; }
 
     bool ended() const { return ended_; }
     DialogResult result() const { return result_; }

@@ -13,6 +13,16 @@ void ScriptedUi::expectOpenFile(std::optional<std::string> chosenPath) {
     fileChoices_.push_back(std::move(chosenPath));
 }
 
+void ScriptedUi::expectDialog(std::string caption,
+                              std::function<void(DialogController&)> action) {
+    dialogs_.push_back({std::move(caption), std::move(action)});
+}
+
+void ScriptedUi::expectChoice(std::string caption, std::string choice) {
+    expectDialog(std::move(caption),
+                 [choice = std::move(choice)](DialogController& c) { c.choose(choice); });
+}
+
 MessageAnswer ScriptedUi::messageBox(const std::string& text, const std::string& title,
                                      MessageButtons buttons, MessageIcon icon) {
     askedTexts_.push_back(text);
@@ -41,6 +51,14 @@ std::optional<std::string> ScriptedUi::openFile(const std::string& title, const 
 
 DialogResult ScriptedUi::runModal(DialogController& controller) {
     controller.onInit();
+    if (!dialogs_.empty() && dialogs_.front().caption == controller.caption()) {
+        const auto expected = dialogs_.front();
+        dialogs_.pop_front();
+        expected.action(controller);
+    } else if (!controller.choices().empty()) {
+        ADD_FAILURE() << "unexpected dialog \"" << controller.caption() << "\"";
+        controller.onCancel();
+    }
     ticksRun_ = 0;
     while (!controller.ended()) {
         if (ticksRun_ >= tickLimit_) {

@@ -13,8 +13,9 @@
 namespace zamel::testing {
 
 // A Ui for tests: every message box must match the next scripted question
-// (text, title, icon) and gets its scripted answer; modal controllers are run by
-// calling their timer handler until they end, with a bound so a test never hangs.
+// (text, title, icon) and gets its scripted answer; so must every file dialog and
+// dialog of buttons; modal controllers are run by calling their timer handler until
+// they end, with a bound so a test never hangs.
 class ScriptedUi final : public Ui {
 public:
     struct Question {
@@ -27,6 +28,11 @@ public:
     void expectMessage(std::string text, std::string title, MessageIcon icon,
                        MessageAnswer answer = MessageAnswer::Ok);
     void expectOpenFile(std::optional<std::string> chosenPath);
+    // The next modal dialog must carry this caption; the action plays the user on
+    // it after onInit (a dialog that has not ended then runs on its timers).
+    void expectDialog(std::string caption, std::function<void(DialogController&)> action);
+    // The next modal dialog must carry this caption; the button is pressed.
+    void expectChoice(std::string caption, std::string choice);
 
     // Ticks advance this clock by the timer's period before each onTimer call.
     void setClock(Clock* clock) { clock_ = clock; }
@@ -36,7 +42,9 @@ public:
     void setTickLimit(int ticks) { tickLimit_ = ticks; }
 
     // Questions not yet asked; a test ends by checking this is empty.
-    std::size_t pendingQuestions() const { return questions_.size(); }
+    std::size_t pendingQuestions() const {
+        return questions_.size() + fileChoices_.size() + dialogs_.size();
+    }
     const std::vector<std::string>& statusTexts() const { return statusTexts_; }
     const std::vector<std::string>& askedTexts() const { return askedTexts_; }
     int ticksRun() const { return ticksRun_; }
@@ -54,7 +62,13 @@ public:
 
 private:
     std::deque<Question> questions_;
+    struct ExpectedDialog {
+        std::string caption;
+        std::function<void(DialogController&)> action;
+    };
+
     std::deque<std::optional<std::string>> fileChoices_;
+    std::deque<ExpectedDialog> dialogs_;
     std::vector<std::string> statusTexts_;
     std::vector<std::string> askedTexts_;
     Clock* clock_ = nullptr;

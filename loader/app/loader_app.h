@@ -1,0 +1,69 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "legacy_phase_source.h"
+#include "package_state.h"
+
+namespace zamel {
+
+class Clock;
+class FlashMapDialog;
+class FlashPlainDialog;
+class ReceiverLink;
+class Ui;
+
+// The loader's one application object: the upload package read from zamel.ini,
+// the map names, and the menu commands, each a method the window (or a test)
+// calls. A command runs identification, hands the work to the upload dialog of
+// the receiver's class and reports the outcome. Borrows the link, the Ui and the
+// clock; owns the upload dialog of the running command.
+class LoaderApp final : public PackageState, public LegacyPhaseSource {
+  public:
+    static constexpr const char* kTitle = "Corvath Firmware Loader - version 1.14";
+    static constexpr const char* kPackageFile = "zamel.ini";
+    static constexpr const char* kCodeFileFilter =
+        "hex Files (*.hex)|*.hex|S-record Files (*.srec)|*.srec|Binary Files "
+        "(*.bin;*.img)|*.bin;*.img|All Files (*.*)|*.*||";
+    // The status-bar prompts of the file commands.
+    static constexpr const char* kCodeFilePrompt = "Choose file containing binary program code";
+    static constexpr const char* kDataFilePrompt = "Choose file containing binary database data";
+
+    LoaderApp(ReceiverLink& link, Ui& ui, Clock& clock);
+    ~LoaderApp() override;
+    LoaderApp(const LoaderApp&) = delete;
+    LoaderApp& operator=(const LoaderApp&) = delete;
+
+    // After the window is shown: reads the package and, with one, runs the
+    // automatic upload at once.
+    void start();
+    // Reads zamel.ini in the working directory into the package state and the
+    // link's pending files.
+    void readPackage();
+
+    // The menu commands.
+    void selectCodeFile();
+    void selectDatabaseFile();
+    void upload();
+    void autoUpload();
+    void expertSetup();
+    // "&Upload" is offered without a package, or in expert mode.
+    bool uploadEnabled() const;
+
+    std::optional<int> legacyPhase() const override;
+
+  private:
+    void uploadToFlashMapping();
+    void uploadToFlashPlain();
+    void mapFollowUp();
+    void report(const char* text);
+
+    ReceiverLink& link_;
+    Ui& ui_;
+    Clock& clock_;
+    std::unique_ptr<FlashMapDialog> flashMapDialog_;
+    std::unique_ptr<FlashPlainDialog> flashPlainDialog_;
+};
+
+}  // namespace zamel
