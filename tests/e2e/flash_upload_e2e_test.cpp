@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e_files.h"
 #include "flash_loader_state.h"
 #include "flash_upload_driver.h"
 #include "pty_pair.h"
@@ -19,21 +20,9 @@ namespace {
 
 using sim::testing::SimProcess;
 
-std::vector<std::uint8_t> randomImage(std::size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::vector<std::uint8_t> bytes(size);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(generator());
-    return bytes;
-}
-
-bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-// The receiver's flash, rebuilt from the simulator's S-record dump by a tool
-// that nobody here wrote.
+// The receiver's flash, rebuilt from the simulator's S-record dump.
 std::vector<std::uint8_t> flashContents(const TempWorkDir& dir) {
-    if (!run("objcopy -I srec -O binary " + dir.file("flash.srec") + " " + dir.file("flash.bin")))
-        return {};
-    return readWholeFile(dir.file("flash.bin"));
+    return flashDumpContents(dir.file("flash.srec"));
 }
 
 // One simulated receiver on COM1 of a fresh working directory, and the loader's
@@ -45,15 +34,7 @@ class FlashUploadEndToEnd : public ::testing::Test {
         if (std::getenv("ZT_KEEP_E2E") != nullptr) {
             std::system(("cp -r " + dir.path() + " /tmp/e2e-kept").c_str());
         }
-        if (!HasFailure()) return;
-        for (const char* name : {"DEBUG.OUT", "transcript.txt"}) {
-            const auto bytes = readWholeFile(dir.file(name));
-            const std::size_t keep = 3000;
-            const std::size_t from = bytes.size() > keep ? bytes.size() - keep : 0;
-            std::cerr << "---- end of " << name << "\n"
-                      << std::string(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end())
-                      << "\n";
-        }
+        if (HasFailure()) printUploadRecords(dir.path());
     }
 
     void startReceiver(std::vector<std::string> extra) {
@@ -68,13 +49,7 @@ class FlashUploadEndToEnd : public ::testing::Test {
 
     // Data records of recordBytes each, as GNU objcopy writes them.
     std::string codeImage(const std::vector<std::uint8_t>& bytes, int recordBytes) {
-        writeWholeFile(dir.file("code.bin"), bytes);
-        EXPECT_TRUE(
-            run("objcopy -I binary -O srec --change-addresses 0x2D004000 --srec-forceS3 "
-                "--srec-len=" +
-                std::to_string(recordBytes) + " " + dir.file("code.bin") + " " +
-                dir.file("code.srec")));
-        return dir.file("code.srec");
+        return writeCodeSRecords(dir.path(), "code.srec", bytes, recordBytes);
     }
 
     // The receiver ends by itself after the transfer (--once) once it has

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace zamel::testing {
 
 void ScriptedUi::expectMessage(std::string text, std::string title, MessageIcon icon,
@@ -50,6 +52,7 @@ std::optional<std::string> ScriptedUi::openFile(const std::string& title, const 
 }
 
 DialogResult ScriptedUi::runModal(DialogController& controller) {
+    const std::string outerCaption = std::exchange(currentCaption_, controller.caption());
     controller.onInit();
     if (!dialogs_.empty() && dialogs_.front().caption == controller.caption()) {
         const auto expected = dialogs_.front();
@@ -81,6 +84,7 @@ DialogResult ScriptedUi::runModal(DialogController& controller) {
         }
         controller.onTimer(timerId);
     }
+    currentCaption_ = outerCaption;
     return controller.result();
 }
 

@@ -48,6 +48,8 @@ public:
     const std::vector<std::string>& statusTexts() const { return statusTexts_; }
     const std::vector<std::string>& askedTexts() const { return askedTexts_; }
     int ticksRun() const { return ticksRun_; }
+    // The caption of the modal dialog being run, for a tick hook.
+    const std::string& currentCaption() const { return currentCaption_; }
     bool quitCalled() const { return quitCalled_; }
 
     MessageAnswer messageBox(const std::string& text, const std::string& title,
@@ -75,6 +77,7 @@ private:
     std::function<bool(int)> tickHook_;
     int tickLimit_ = 1000;
     int ticksRun_ = 0;
+    std::string currentCaption_;
     bool quitCalled_ = false;
 };
 
