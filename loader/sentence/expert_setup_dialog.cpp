@@ -78,6 +78,16 @@ void ExpertSetupDialog::onSave() {
     close();
 }
 
+void ExpertSetupDialog::choose(const std::string& choice) {
+    if (choice == kOkCaption) {
+        onOk();
+    } else if (choice == kSaveCaption) {
+        onSave();
+    } else if (choice == kCancelCaption) {
+        onCancel();
+    }
+}
+
 void ExpertSetupDialog::onCancel() {
     if (ended()) return;
     finish(DialogResult::Cancel);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "dialog_controller.h"
 #include "receiver_model_table.h"
@@ -16,7 +17,8 @@ class ReceiverLink;
 // (unit type, serial port, whether "Expert Upload" is on). "OK" and "Save" apply the
 // choices to the link at once; "Save" also writes zamel.cfg. The dialog has no timer:
 // its view reads the captions and choices below, passes the user's choices to the
-// setters and calls onOk, onSave or onCancel. Borrows the link and the Ui.
+// setters and calls onOk, onSave or onCancel (or choose with the button's caption).
+// Borrows the link and the Ui.
 class ExpertSetupDialog final : public DialogController {
   public:
     struct UnitChoice {
@@ -65,6 +67,11 @@ class ExpertSetupDialog final : public DialogController {
     void onOk();
     // Applies, writes zamel.cfg, then closes as "OK" does.
     void onSave();
+    // The buttons by caption, "OK" (the default) first, for hosts that press them by name.
+    std::vector<std::string> choices() const override {
+        return {kOkCaption, kSaveCaption, kCancelCaption};
+    }
+    void choose(const std::string& choice) override;
 
     // Chosen radio button of each group; -1 when none is chosen.
     int unitChoice() const { return unitChoice_; }

@@ -58,11 +58,14 @@ class ExpertSetupDialogTest : public ::testing::Test {
 
 TEST_F(ExpertSetupDialogTest, SaveWritesTheLineThatARestartReadsBackWithoutTheUnitType) {
     link.baud = 9600;  // the last connection's rate
+    ui.expectDialog("Expert Setup", [](DialogController& shown) {
+        auto& dialog = static_cast<ExpertSetupDialog&>(shown);
+        dialog.setUnitChoice(kTalvane);
+        dialog.setPortChoice(1);
+        dialog.choose("Save");
+    });
     ExpertSetupDialog dialog(link, ui);
-    dialog.setUnitChoice(kTalvane);
-    dialog.setPortChoice(1);
-    dialog.onSave();
-    EXPECT_EQ(dialog.result(), DialogResult::Ok);
+    EXPECT_EQ(ui.runModal(dialog), DialogResult::Ok);
     EXPECT_EQ(fileText("zamel.cfg"), " 5  1     9600\n");
     struct stat info {};
     ASSERT_EQ(::stat("zamel.cfg", &info), 0);
