@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "clock.h"
+#include "port_settings_file.h"
 #include "serial_result.h"
 #include "ui.h"
 
@@ -120,17 +121,11 @@ void ReceiverLink::loadSettings() {
     databaseRegion = 0;
     sentenceLength = 0;
 
-    std::FILE* file = std::fopen("zamel.cfg", "r");
-    if (file == nullptr) return;
-    int classValue = 0;
-    int index = 0;
-    long rate = 0;
-    // Fields are stored only as far as they parse; the rest keep their defaults.
-    const int fields = std::fscanf(file, "%2d %2d %8ld", &classValue, &index, &rate);
-    std::fclose(file);
-    if (fields >= 1) receiverClass = static_cast<ReceiverClass>(classValue);
-    if (fields >= 2) comIndex = index;
-    if (fields >= 3) baud = static_cast<std::int32_t>(rate);
+    PortSettings settings{receiverClass, comIndex, baud};
+    readPortSettings(settings);
+    receiverClass = settings.receiverClass;
+    comIndex = settings.comIndex;
+    baud = settings.baud;
 }
 
 void ReceiverLink::open(std::int32_t index, std::int32_t baudRate, bool showErrors) {
