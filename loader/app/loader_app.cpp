@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "expert_setup_dialog.h"
 #include "file_filters.h"
 #include "flash_map_dialog.h"
 #include "flash_plain_dialog.h"
@@ -184,7 +185,10 @@ void LoaderApp::autoUpload() {
     link_.dataSelected = false;
 }
 
-void LoaderApp::expertSetup() {}
+void LoaderApp::expertSetup() {
+    ExpertSetupDialog dialog(link_, ui_);
+    ui_.runModal(dialog);
+}
 
 std::optional<int> LoaderApp::legacyPhase() const { return std::nullopt; }
 

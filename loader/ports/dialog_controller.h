@@ -27,6 +27,12 @@ class DialogController {
     virtual std::vector<std::string> choices() const { return {}; }
     virtual void choose(const std::string& choice) { (void)choice; }
 
+    // A dialog that waits for a serial port names its descriptor (-1: none); the host
+    // calls onReadable as soon as bytes arrive there, besides the timer ticks, so
+    // the work goes on without waiting for the next tick.
+    virtual int waitDescriptor() const { return -1; }
+    virtual void onReadable() {}
+
     bool ended() const { return ended_; }
     DialogResult result() const { return result_; }
 
