@@ -1,5 +1,6 @@
-// Reading a 16 MiB S-record image block by block, as an upload does, next to GNU
-// objcopy converting the same file to binary. Both report MB/s of image data.
+// Reading a 16 MiB S-record image block by block, as an upload does, and checking
+// it whole, as an upload does first, next to GNU objcopy converting the same file
+// to binary. All report MB/s of image data.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "image_file.h"
+#include "s_record_check.h"
 
 namespace {
 
@@ -85,6 +87,21 @@ void ReadSRecordImage(benchmark::State& state) {
         static_cast<double>(std::filesystem::file_size(benchImage().srecPath())) / 1e6;
 }
 BENCHMARK(ReadSRecordImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// Every record checked before an upload starts: hex digits, counts and checksums.
+void CheckSRecordImageWhole(benchmark::State& state) {
+    if (!benchImage().ready()) {
+        state.SkipWithError("objcopy could not make the image");
+        return;
+    }
+    for (auto _ : state) {
+        const zamel::SRecordCheck check = zamel::checkSRecordFile(benchImage().srecPath());
+        if (!check.intact || check.dataBytes != kImageBytes)
+            state.SkipWithError("the check refused a good image");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kImageBytes));
+}
+BENCHMARK(CheckSRecordImageWhole)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 void ObjcopySRecordToBinary(benchmark::State& state) {
     if (!benchImage().ready()) {
