@@ -459,6 +459,14 @@ int PosixSerialDevice::waitReadable(int timeoutMs) {
     return 0;
 }
 
+bool PosixSerialDevice::hungUp() const {
+    if (handle_ < 0) return false;
+    pollfd watched{handle_, POLLIN, 0};
+    if (::poll(&watched, 1, 0) <= 0 || (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0)
+        return false;
+    return bytesWaiting() == 0;
+}
+
 int PosixSerialDevice::drainTransmit() {
     if (!isOpen()) return kSerialBadPort;
     while (::tcdrain(handle_) != 0) {

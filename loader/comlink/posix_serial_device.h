@@ -82,6 +82,11 @@ class PosixSerialDevice final : public SerialDevice {
     static std::string portPath(int portIndex);
 
     bool isOpen() const { return handle_ >= 0; }
+    // The open port's descriptor, for an event loop to watch; -1 when closed.
+    int descriptor() const { return handle_; }
+    // The far end is gone (cable pulled, adapter unplugged): the line reports a
+    // hang-up or an error and holds no byte still to be read.
+    bool hungUp() const;
     const LineState& lineState() const { return lineState_; }
     std::uint32_t errorFlags() const { return errorFlags_; }
     int transmitQueueSize() const { return static_cast<int>(transmitQueueSize_); }

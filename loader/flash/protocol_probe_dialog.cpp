@@ -21,10 +21,7 @@ void ProtocolProbeDialog::onTimer(int timerId) {
     if (timerId != kTimerId) return;
     // A port that failed to open is tried again rather than waited on.
     if (!link_.portOpen) openAtProbeBaud();
-    if (link_.portOpen && link_.waitLoaderByte() == 1) {
-        stopTimer(kTimerId);
-        endDialog(DialogResult::Ok);
-    } else if (++tickCount_ >= kTicksPerRate) {
+    if (!greeted() && ++tickCount_ >= kTicksPerRate) {
         probeBaud_ = probeBaud_ == kSlowBaud ? kFastBaud : kSlowBaud;
         openAtProbeBaud();
         tickCount_ = 0;
@@ -36,6 +33,23 @@ void ProtocolProbeDialog::onTimer(int timerId) {
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", hours, minutes, seconds);
     elapsedText_ = text;
+}
+
+int ProtocolProbeDialog::waitDescriptor() const {
+    // A hung-up line would wake the host for ever: the ticks go on trying instead.
+    if (ended() || !link_.portOpen || !link_.portDevice || link_.portDevice->hungUp()) return -1;
+    return link_.portDevice->descriptor();
+}
+
+void ProtocolProbeDialog::onReadable() {
+    if (!ended()) greeted();
+}
+
+bool ProtocolProbeDialog::greeted() {
+    if (!link_.portOpen || link_.waitLoaderByte() != 1) return false;
+    stopTimer(kTimerId);
+    endDialog(DialogResult::Ok);
+    return true;
 }
 
 void ProtocolProbeDialog::onCancel() {

@@ -38,6 +38,9 @@ class ProtocolProbeDialog final : public DialogController {
     void onInit() override;
     void onTimer(int timerId) override;
     void onCancel() override;
+    // The greeting is taken as soon as it arrives, not at the next tick.
+    int waitDescriptor() const override;
+    void onReadable() override;
 
     const std::string& connectionText() const { return connectionText_; }
     const std::string& elapsedText() const { return elapsedText_; }
@@ -46,6 +49,7 @@ class ProtocolProbeDialog final : public DialogController {
 
   private:
     void openAtProbeBaud();
+    bool greeted();
 
     ReceiverLink& link_;
     const Clock& clock_;

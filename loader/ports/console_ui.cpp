@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "dialog_controller.h"
+#include "tick_wait.h"
 
 namespace zamel {
 
@@ -56,7 +57,12 @@ DialogResult ConsoleUi::runModal(DialogController& controller) {
             break;
         }
         const auto [timerId, periodMs] = controller.firstTimer();
-        clock_.sleepMs(periodMs);
+        if (options_.wakeOnInput) {
+            waitForNextTick(controller, clock_, periodMs);
+            if (controller.ended()) break;
+        } else {
+            clock_.sleepMs(periodMs);
+        }
         controller.onTimer(timerId);
     }
     return controller.result();

@@ -21,6 +21,9 @@ class ConsoleUi final : public Ui {
         bool answerPositive = true;
         // A modal dialog still open after this long is cancelled; 0 waits forever.
         std::int64_t modalLimitMs = 0;
+        // A dialog that waits on a port also runs as soon as bytes arrive there;
+        // off, it runs on its timer ticks alone.
+        bool wakeOnInput = true;
     };
 
     ConsoleUi(std::FILE* out, Clock& clock, Options options);

@@ -27,9 +27,10 @@ class DialogController {
     virtual std::vector<std::string> choices() const { return {}; }
     virtual void choose(const std::string& choice) { (void)choice; }
 
-    // A dialog that waits for a serial port names its descriptor (-1: none); the host
-    // calls onReadable as soon as bytes arrive there, besides the timer ticks, so
-    // the work goes on without waiting for the next tick.
+    // A dialog that waits for a serial port names its descriptor (-1: none, also
+    // while the line is hung up); the host calls onReadable as soon as bytes arrive
+    // there, besides the timer ticks, so the work goes on without waiting for the
+    // next tick. Hosts ask again after every handler: the port may have changed.
     virtual int waitDescriptor() const { return -1; }
     virtual void onReadable() {}
 

@@ -147,7 +147,32 @@ void FlashUploadDialog::onTimer(int timerId) {
     advance();
 }
 
+int FlashUploadDialog::waitDescriptor() const {
+    if (!engine || ended() || !link_.portDevice) return -1;
+    // An engine that has stopped reads nothing: waking it would only spin.
+    if (engine->state == FlashLoaderState::NoPort || engine->state == FlashLoaderState::InvalidFlash)
+        return -1;
+    return link_.portDevice->descriptor();
+}
+
+void FlashUploadDialog::onReadable() {
+    if (engine && !ended()) advance();
+}
+
+// A hung-up port never brings the receiver's answer: the upload stops there rather
+// than wait for time-outs that cannot help, and it is not reported complete.
+bool FlashUploadDialog::connectionLost() {
+    if (!link_.portDevice || !link_.portDevice->hungUp()) return false;
+    stopTimer(kTimerId);
+    statusText = kConnectionLostStatus;
+    ui_.messageBox(kConnectionLostText, "ERROR", MessageButtons::Ok, MessageIcon::Stop);
+    link_.autoMode = false;
+    endDialog(DialogResult::Cancel);
+    return true;
+}
+
 void FlashUploadDialog::advance() {
+    if (connectionLost()) return;
     // AllDone starts the protocol over on the next step: the dialog stops there.
     while (engine->step() && engine->state != FlashLoaderState::AllDone) {
     }

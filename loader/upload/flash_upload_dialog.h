@@ -20,7 +20,8 @@ struct PackageState;
 // "Upload status": one upload of one file to a flash receiver. The two variants'
 // constructors do the whole preparation and leave `ready` set or clear; shown, the
 // dialog drives the engine on its 100 ms timer until the receiver has confirmed the
-// end of the transfer (OK) or the user stops it (Cancel). An upload is never
+// end of the transfer (OK) or the user stops it (Cancel); a host may also wake it
+// when the port has bytes to read, so the line is kept busy. An upload is never
 // reported complete on trust: the dialog waits for the end acknowledgement, and for
 // maps compares the unit's end report with what was sent.
 //
@@ -32,6 +33,10 @@ class FlashUploadDialog : public DialogController {
     static constexpr int kTimerPeriodMs = 100;
     // How long the receiver may take to acknowledge the end frame (and report).
     static constexpr std::int64_t kEndAcknowledgeLimitMs = 5000;
+    static constexpr const char* kConnectionLostStatus = "CONNECTION LOST  ";
+    static constexpr const char* kConnectionLostText =
+        "The connection to the receiver was lost.\n"
+        "The upload did not complete: connect the receiver again and upload the file again.";
     static constexpr const char* kStopQuestion =
         "UPLOAD HAS NOT COMPLETED!\nTHIS COULD CAUSE FAILURE OF THE UNIT\n\nClick OK to stop upload";
 
@@ -41,6 +46,9 @@ class FlashUploadDialog : public DialogController {
     void onInit() override;
     void onTimer(int timerId) override;
     void onCancel() override;
+    // The engine also advances as soon as the receiver's bytes arrive.
+    int waitDescriptor() const override;
+    void onReadable() override;
 
     int progress = 0;
     std::string percentText;
@@ -79,6 +87,7 @@ class FlashUploadDialog : public DialogController {
   private:
     void advance();
     void finishTransfer();
+    bool connectionLost();
     void showPercentage();
     const char* chosenPath() const;
 

@@ -43,6 +43,7 @@ class LoaderAppEndToEnd : public ::testing::Test {
         ASSERT_TRUE(receiver.start(args)) << "receiver-sim did not become ready";
         ui.setClock(&clock);
         ui.setTickLimit(300);
+        ui.setWakeOnInput(true);
     }
 
     // The flash of the n-th completed transfer; the receiver is stopped first, so

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "tick_wait.h"
+
 namespace zamel::testing {
 
 void ScriptedUi::expectMessage(std::string text, std::string title, MessageIcon icon,
@@ -76,7 +78,12 @@ DialogResult ScriptedUi::runModal(DialogController& controller) {
             break;
         }
         const auto [timerId, periodMs] = controller.firstTimer();
-        if (clock_ != nullptr) clock_->sleepMs(periodMs);
+        if (clock_ != nullptr && wakeOnInput_) {
+            waitForNextTick(controller, *clock_, periodMs);
+            if (controller.ended()) break;
+        } else if (clock_ != nullptr) {
+            clock_->sleepMs(periodMs);
+        }
         ++ticksRun_;
         if (tickHook_ && !tickHook_(ticksRun_)) {
             controller.onCancel();

@@ -40,6 +40,8 @@ public:
     // receiver here. Returning false presses Cancel instead of ticking.
     void setTickHook(std::function<bool(int tick)> hook) { tickHook_ = std::move(hook); }
     void setTickLimit(int ticks) { tickLimit_ = ticks; }
+    // Between ticks, run a dialog as soon as its port has bytes (needs a real clock).
+    void setWakeOnInput(bool wake) { wakeOnInput_ = wake; }
 
     // Questions not yet asked; a test ends by checking this is empty.
     std::size_t pendingQuestions() const {
@@ -79,6 +81,7 @@ private:
     int ticksRun_ = 0;
     std::string currentCaption_;
     bool quitCalled_ = false;
+    bool wakeOnInput_ = false;
 };
 
 }  // namespace zamel::testing
