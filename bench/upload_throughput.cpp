@@ -1,14 +1,21 @@
-// Uploads a code image through the loader's own pieces to receiver-sim pacing
-// the line at its real rate, and reports the transfer time next to the time the
-// bytes need on the wire. Also the main job's demonstration of a whole upload.
+// Uploads a 1 MiB code image and a 1 MiB record-mode map through the loader's own
+// upload command and dialogs to receiver-sim pacing the line at 115200 baud, once
+// with the dialogs woken as soon as the receiver's bytes arrive and once on their
+// 100 ms ticks alone. For each it prints the transfer time against the time the
+// frames need on the wire, and the loader's CPU time as a share of the transfer.
+// Last, the boot-loader probe waiting on a receiver that never greets.
+#include <sys/resource.h>
+
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "console_ui.h"
-#include "flash_upload_driver.h"
+#include "e2e_files.h"
+#include "loader_app.h"
+#include "protocol_probe_dialog.h"
 #include "pty_pair.h"
 #include "receiver_link.h"
 #include "sim_process.h"
@@ -19,66 +26,133 @@ namespace {
 using namespace zamel;
 using namespace zamel::testing;
 
-constexpr std::size_t kImageBytes = 64 * 1024;
+constexpr std::size_t kImageBytes = 1u << 20;
 constexpr std::size_t kRecordData = 1980;
 constexpr std::size_t kRecordFrameOverhead = 10;
 constexpr double kBitsPerByte = 10.0;
+constexpr long kLoaderBaud = 115200;
 
-// Bytes the loader puts on the wire for the records: each frame carries the
-// data plus its start, length, address, checksum and end bytes.
-double wireSeconds(std::size_t dataBytes, long baud) {
+double wireSeconds(std::size_t dataBytes) {
     const std::size_t frames = (dataBytes + kRecordData - 1) / kRecordData;
     const double bytes = static_cast<double>(dataBytes + frames * kRecordFrameOverhead);
-    return bytes * kBitsPerByte / static_cast<double>(baud);
+    return bytes * kBitsPerByte / static_cast<double>(kLoaderBaud);
 }
 
-bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The console Ui, measuring the one dialog that runs the transfer.
+class MeasuringUi final : public Ui {
+  public:
+    MeasuringUi(Clock& clock, bool wakeOnInput)
+        : console_(stdout, clock, {.answerPositive = true, .modalLimitMs = 600'000,
+                                   .wakeOnInput = wakeOnInput}) {}
+
+    MessageAnswer messageBox(const std::string& text, const std::string& title,
+                             MessageButtons buttons, MessageIcon icon) override {
+        return console_.messageBox(text, title, buttons, icon);
+    }
+    std::optional<std::string> openFile(const std::string& title, const std::string& ext,
+                                        const std::string& filter,
+                                        const std::string& name) override {
+        return console_.openFile(title, ext, filter, name);
+    }
+    DialogResult runModal(DialogController& controller) override {
+        if (controller.caption() != "Upload status") return console_.runModal(controller);
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuSeconds();
+        const DialogResult result = console_.runModal(controller);
+        cpu = cpuSeconds() - cpuStart;
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return result;
+    }
+    void setStatusPane(const std::string& text) override { console_.setStatusPane(text); }
+    void quit() override {}
+    void pumpMessages() override {}
+
+    double seconds = 0;
+    double cpu = 0;
+
+  private:
+    ConsoleUi console_;
+};
+
+struct Measure {
+    bool complete = false;
+    double ratio = 0;
+    double cpuShare = 0;
+};
+
+Measure uploadOnce(bool map, bool wakeOnInput, const std::string& file,
+                   const std::vector<std::uint8_t>& expected) {
+    TempWorkDir dir;
+    sim::testing::SimProcess receiver;
+    if (!receiver.start({"--dir", dir.path(), "--port", "1", "--model", "Talvane", "--pace",
+                         "--once", "--flash-out", dir.file("flash.srec")}))
+        return {};
+    SystemClock clock;
+    MeasuringUi ui(clock, wakeOnInput);
+    ReceiverLink link(ui, clock);
+    LoaderApp app(link, ui, clock);
+    std::snprintf(map ? link.dataPath : link.codePath, sizeof link.codePath, "%s", file.c_str());
+    (map ? link.dataSelected : link.codeSelected) = true;
+    app.upload();
+    receiver.waitExit(15'000);
+    Measure measure;
+    measure.complete = flashDumpContents(dir.file("flash.srec")) == expected;
+    measure.ratio = ui.seconds / wireSeconds(kImageBytes);
+    measure.cpuShare = ui.cpu / ui.seconds;
+    return measure;
+}
+
+double silentProbeCpuShare() {
+    TempWorkDir dir;
+    PtyPair silentReceiver;
+    silentReceiver.linkAs(dir.path(), 1);
+    silentReceiver.holdSlave();
+    SystemClock clock;
+    ConsoleUi ui(stdout, clock, {.answerPositive = true, .modalLimitMs = 10'000});
+    ReceiverLink link(ui, clock);
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = cpuSeconds();
+    ProtocolProbeDialog probe(link, clock);
+    ui.runModal(probe);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    link.close();
+    return (cpuSeconds() - cpuStart) / seconds;
+}
 
 }  // namespace
 
 int main() {
-    TempWorkDir dir;
-    std::mt19937 generator(2026);
-    std::vector<std::uint8_t> image(kImageBytes);
-    for (auto& b : image) b = static_cast<std::uint8_t>(generator());
-    writeWholeFile(dir.file("code.bin"), image);
-    if (!run("objcopy -I binary -O srec --change-addresses 0x2D004000 --srec-forceS3 "
-             "--srec-len=32 " +
-             dir.file("code.bin") + " " + dir.file("code.srec"))) {
-        std::fprintf(stderr, "objcopy could not make the S-record image\n");
-        return 1;
-    }
+    TempWorkDir files;
+    const auto code = codeImageBytes(kImageBytes, 2026, "033", 1, 10);
+    const std::string codePath = writeCodeSRecords(files.path(), "code.srec", code);
+    const auto map = randomImage(kImageBytes, 2027);
+    writeWholeFile(files.file("map.img"), map);
 
-    sim::testing::SimProcess receiver;
-    if (!receiver.start({"--dir", dir.path(), "--port", "1", "--model", "Talvane", "--pace",
-                         "--once", "--flash-out", dir.file("flash.srec")})) {
-        std::fprintf(stderr, "receiver-sim did not start\n");
-        return 1;
+    bool allComplete = true;
+    for (const bool isMap : {false, true}) {
+        Measure measures[2];
+        for (const bool wake : {true, false}) {
+            measures[wake] = uploadOnce(isMap, wake, isMap ? files.file("map.img") : codePath,
+                                        isMap ? map : code);
+            allComplete = allComplete && measures[wake].complete;
+        }
+        std::printf(
+            "%s, 1 MiB at %ld baud: transfer time / wire time = %.3f woken on input, %.3f on "
+            "ticks alone; loader CPU %.2f %% / %.2f %% of the transfer; flash exact: %s\n",
+            isMap ? "record-mode map" : "code image", kLoaderBaud, measures[1].ratio,
+            measures[0].ratio, 100 * measures[1].cpuShare, 100 * measures[0].cpuShare,
+            measures[0].complete && measures[1].complete ? "yes" : "NO");
+        std::fflush(stdout);
     }
-    std::printf("receiver-sim: %s\n", receiver.readyLine().c_str());
-
-    SystemClock clock;
-    ConsoleUi ui(stdout, clock, {.answerPositive = true, .modalLimitMs = 30'000});
-    ReceiverLink link(ui, clock);
-    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(dir.file("code.srec")));
-    const long baud = link.baud;
-    link.close();
-    if (!outcome.identified || !outcome.greeted ||
-        outcome.finalState != FlashLoaderState::AllDone) {
-        std::fprintf(stderr, "the upload did not complete (DEBUG.OUT is in %s)\n",
-                     dir.path().c_str());
-        return 1;
-    }
-    receiver.waitExit(15'000);
-    run("objcopy -I srec -O binary " + dir.file("flash.srec") + " " + dir.file("flash.bin"));
-    const bool same = readWholeFile(dir.file("flash.bin")) == image;
-
-    const double seconds = static_cast<double>(outcome.transferMs) / 1000.0;
-    const double limit = wireSeconds(image.size(), baud);
-    std::printf("uploaded %zu bytes in %.2f s at %ld baud; the records need %.2f s on the wire\n",
-                image.size(), seconds, baud, limit);
-    std::printf("transfer time / wire time = %.2f\n", seconds / limit);
-    std::printf("flash contents equal the image: %s\n", same ? "yes" : "NO");
-    std::fflush(stdout);
-    return same ? 0 : 1;
+    std::printf("boot-loader probe waiting 10 s for a silent receiver: loader CPU %.3f %% of a core\n",
+                100 * silentProbeCpuShare());
+    return allComplete ? 0 : 1;
 }
