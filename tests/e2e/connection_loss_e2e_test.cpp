@@ -105,6 +105,41 @@ TEST_P(ConnectionLoss, EndsTheUploadWithoutSpinningOrClaimingSuccess) {
 
 INSTANTIATE_TEST_SUITE_P(CablePulledOrReceiverKilled, ConnectionLoss, ::testing::Bool());
 
+// The receiver falls silent in the middle (its power goes, the line stays): the
+// engine's time-outs resend as they should, the loader waits at rest, and Cancel
+// ends the upload as soon as the user confirms it.
+TEST_F(UploadDriving, SilentReceiverIsWaitedForAtRestUntilTheUserStops) {
+    startReceiver({});
+    chooseCode(codeImageBytes(30'000, 23, "033", 1, 10));
+    ui.setWakeOnInput(true);
+    double cpuWhileSilent = 0;
+    double silentFrom = 0;
+    ui.setTickHook([&](int tick) {
+        if (ui.currentCaption() != "Upload status") return true;
+        // After the greeting and a few records.
+        if (tick == 15) {
+            receiver.signal(SIGSTOP);
+            silentFrom = cpuSeconds();
+        }
+        if (tick < 100) return true;
+        cpuWhileSilent = cpuSeconds() - silentFrom;
+        return false;
+    });
+    ui.expectMessage(FlashUploadDialog::kStopQuestion, "WARNING", MessageIcon::Warning,
+                     MessageAnswer::Ok);
+    app.upload();
+    receiver.signal(SIGCONT);
+
+    EXPECT_EQ(ui.pendingQuestions(), 0u);
+    EXPECT_EQ(ui.ticksRun(), 100);
+    EXPECT_FALSE(link.codeSelected);
+    const auto log = readWholeFile("DEBUG.OUT");
+    EXPECT_NE(std::string(log.begin(), log.end()).find("WAIT REC - timeout resend"),
+              std::string::npos);
+    // Eight and a half seconds of waiting: a spinning loop would take most of them.
+    EXPECT_LT(cpuWhileSilent, 1.0);
+}
+
 // Waking on input only closes the gaps: the receiver takes the very same bytes,
 // resends and a going back included.
 TEST_F(UploadDriving, WakingOnInputPutsTheSameBytesOnTheWireAsTicksAlone) {

@@ -83,6 +83,8 @@ int SimProcess::waitExit(int timeoutMs) {
     }
 }
 
+bool SimProcess::signal(int number) { return pid_ > 0 && ::kill(pid_, number) == 0; }
+
 int SimProcess::stop(int signal, int timeoutMs) {
     if (pid_ <= 0) return -1;
     ::kill(pid_, signal);

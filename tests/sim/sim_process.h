@@ -19,6 +19,8 @@ class SimProcess {
     // Starts the program with the arguments and waits (bounded) for its ready line.
     bool start(const std::vector<std::string>& arguments, int readyTimeoutMs = 5000);
     const std::string& readyLine() const { return readyLine_; }
+    // Sends a signal without waiting (SIGSTOP: a receiver that falls silent).
+    bool signal(int number);
     // Sends a signal and waits (bounded) for the exit; returns the exit status, or -1.
     int stop(int signal, int timeoutMs = 5000);
     // Waits (bounded) for the program to end by itself; returns its status, or -1.
