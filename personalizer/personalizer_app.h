@@ -102,7 +102,12 @@ class PersonalizerApp {
     // that spells data bytes of one record.
     std::optional<std::size_t> findInData(std::string_view hex, std::size_t from,
                                           std::size_t lastStart = std::string::npos) const;
+    // Where a text cut by record boundaries begins; none unless the whole text
+    // reads on from there.
     std::optional<std::size_t> findSplitText(const std::string& text) const;
+    // True when hex is spelled from position on through the data of whole
+    // records whose addresses follow each other.
+    bool spelledAcrossRecords(std::size_t position, std::string_view hex) const;
     // Whole data records whose data lie back to back in the receiver's memory.
     bool continues(std::size_t record, std::size_t next) const;
     // Byte number byte of record (0 the count, 5 to 24 data), -1 when not hex.

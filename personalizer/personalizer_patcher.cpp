@@ -1,4 +1,5 @@
 // Finding the start-up texts in the S-record text and laying new ones over them.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -250,14 +251,40 @@ std::optional<std::size_t> PersonalizerApp::findSplitText(const std::string& tex
         }
         const std::size_t from = *found >= kRecordLookBack ? *found - kRecordLookBack : 0;
         while (!head.empty()) {
-            const std::optional<std::size_t> headAt = findInData(head, from, *found);
-            if (headAt) {
-                return headAt;
+            // The head alone proves nothing: another text's word may begin the
+            // same way. Only a place from which the whole text reads on is taken.
+            for (std::optional<std::size_t> headAt = findInData(head, from, *found); headAt;
+                 headAt = findInData(head, *headAt + 1, *found)) {
+                if (spelledAcrossRecords(*headAt, hex)) {
+                    return headAt;
+                }
             }
             head.resize(head.size() - 2);
         }
     }
-    return found;
+    return std::nullopt;
+}
+
+bool PersonalizerApp::spelledAcrossRecords(std::size_t position, std::string_view hex) const {
+    std::optional<std::size_t> record = recordHolding(position, 2);
+    std::size_t at = position;
+    while (record) {
+        const std::size_t here = std::min(hex.size(), *record + kDataEnd - at);
+        if (firmwareText.compare(at, here, hex.substr(0, here)) != 0) {
+            return false;
+        }
+        hex.remove_prefix(here);
+        if (hex.empty()) {
+            return true;
+        }
+        const std::optional<std::size_t> next = nextDataRecord(*record);
+        if (!next || !continues(*record, *next)) {
+            return false;
+        }
+        record = next;
+        at = *next + kDataStart;
+    }
+    return false;
 }
 
 bool PersonalizerApp::locateText(TextGroup& group) {

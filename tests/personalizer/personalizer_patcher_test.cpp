@@ -225,6 +225,43 @@ TEST(LocateText, AgreeCutAfterItsNinthCharacter) {
     EXPECT_TRUE(f.ui.shown.empty());
 }
 
+// The acknowledgement cut after its "P", right behind a disclaimer ending in
+// "PERIL.": the disclaimer's "P" stands in the look-back before the tail too,
+// but the text does not read on from it.
+TEST(LocateText, SplitMatchMustReadOnAcrossTheRecords) {
+    const std::size_t cut = 3 * kRec;
+    for (const bool realHead : {true, false}) {
+        SCOPED_TRACE(realHead ? "acknowledgement whole" : "its first letter missing");
+        FirmwareImageBuilder builder(8);
+        builder.setByte(cut - 21, 0).placeString(cut - 20, "At your own PERIL.");
+        builder.place(cut - 1, realHead ? "P" : "X");
+        builder.placeString(cut, "RESS ENTER TO AGREE");
+        Fixture f(builder);
+        f.app.message().searchText = "At your";
+        f.app.agree().searchText = "PRESS ENTER TO AGREE";
+        ASSERT_TRUE(f.app.locateText(f.app.message()));
+        EXPECT_EQ(f.app.message().charLimit, 18);
+
+        if (!realHead) {
+            EXPECT_FALSE(f.app.locateText(f.app.agree()));
+            EXPECT_EQ(f.ui.shown.size(), 1u);
+            EXPECT_FALSE(f.app.agree().records[0]);
+            continue;
+        }
+        ASSERT_TRUE(f.app.locateText(f.app.agree()));
+        EXPECT_EQ(f.app.agree().matchPos, builder.bytePosition(cut - 1));
+        EXPECT_EQ(f.app.agree().factoryText, "PRESS ENTER TO AGREE");
+        EXPECT_EQ(f.app.agree().charLimit, 20);
+
+        f.app.agree().personalText = "YES";
+        f.app.patchGroup(f.app.agree());
+        std::vector<std::uint8_t> expected = builder.data();
+        std::copy_n("YES                 ", 20, expected.begin() + cut - 1);
+        EXPECT_EQ(decodedData(f.app.firmwareText), expected);
+        EXPECT_TRUE(f.ui.shown.empty());
+    }
+}
+
 TEST(LocateText, MessageAfterAZeroByteOverSeveralRecords) {
     // Starts behind the zero at data byte 9 of its record (bytes counted from
     // the count byte) and ends with a terminator at byte 12 of a later one.
