@@ -59,6 +59,7 @@ void PersonalizerDialog::onFamilyChosen(int family) {
     if (ended_ || family < 0 || family >= kFamilyCount) {
         return;
     }
+    const int previousFamily = app_.familyIndex;
     if (!writeSetting("CorvathGPS", decimal(family))) {
         return;
     }
@@ -70,6 +71,9 @@ void PersonalizerDialog::onFamilyChosen(int family) {
         refreshGroups();
         return;
     }
+    // A family whose firmware is missing must not stay chosen: every later
+    // start would end before the window opens.
+    writeSetting("CorvathGPS", decimal(previousFamily));
     std::string text = "Could not find firmware file: " + app_.factoryFile;
     text += ".\rPlease read help file.";
     ui_.showMessage(text, MessageIcon::Error);

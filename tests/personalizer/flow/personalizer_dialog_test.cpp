@@ -152,7 +152,9 @@ TEST_F(PersonalizerDialogTest, FamilyWithoutItsFirmwareOffersTheReadMeAndEnds) {
     EXPECT_EQ(starter.starts[0].program, "xdg-open");
     EXPECT_EQ(starter.starts[0].arguments, std::vector<std::string>{readMe()});
     EXPECT_TRUE(dialog.ended());
-    EXPECT_NE(settings().find("CorvathGPS=1\r\n"), std::string::npos);
+    // The family that could not be loaded is not remembered.
+    EXPECT_NE(settings().find("CorvathGPS=0\r\n"), std::string::npos);
+    EXPECT_EQ(settings().find("CorvathGPS=1"), std::string::npos);
 }
 
 TEST_F(PersonalizerDialogTest, LanguageButtonRereadsTheSettingsButNotTheFirmware) {

@@ -90,6 +90,32 @@ TEST_F(PersonalizerStartupTest, MissingFactoryFirmwareOffersTheReadMeAndEnds) {
     EXPECT_EQ(window.runs, 0);
 }
 
+TEST_F(PersonalizerStartupTest, FamilyWithoutFirmwareDoesNotLockTheNextStartOut) {
+    testing::prepareWorkDir(dir.path());
+    testing::CurrentDirectory cwd(dir.path());
+    window.script = [](PersonalizerDialog& dialog) {
+        dialog.onInit();
+        dialog.onFamilyChosen(1);  // Plt 430, whose firmware is not there
+    };
+    EXPECT_EQ(run(), StartupOutcome::WindowClosed);
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[1].text, "Could not find firmware file: " + dir.file("vesta209.sre") +
+                                    ".\rPlease read help file.");
+
+    std::string shownMessage;
+    window.script = [&](PersonalizerDialog& dialog) {
+        dialog.onInit();
+        EXPECT_TRUE(dialog.familyChecked(0));
+        shownMessage = dialog.factoryText(1);
+        dialog.onExit();
+    };
+    PersonalizerApp secondApp{ui};
+    EXPECT_EQ(runPersonalizer(secondApp, StartupPorts{ui, starter, window, [](auto) {}}),
+              StartupOutcome::WindowClosed);
+    EXPECT_EQ(window.runs, 2);
+    EXPECT_EQ(shownMessage, testing::kAmberMessage);
+}
+
 TEST_F(PersonalizerStartupTest, MissingDisclaimerKeyStopsBeforeTheWarning) {
     testing::prepareWorkDir(dir.path());
     // Nederlands has no keys in the first family's section.

@@ -189,7 +189,7 @@ TEST_F(TagwrightWindowTest, FamilyWithoutFirmwareOffersTheReadMeAndClosesTheWind
     const auto viewer = testing::waitForRecord(dir.file("viewer-record"), 10s);
     ASSERT_EQ(viewer.size(), 3u);
     EXPECT_EQ(viewer[2], dir.file("ReadMeTagwright.txt"));
-    EXPECT_NE(readFile(dir.file("Tagwright.ini")).find("CorvathGPS=1\r\n"), std::string::npos);
+    EXPECT_NE(readFile(dir.file("Tagwright.ini")).find("CorvathGPS=0\r\n"), std::string::npos);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("personal.hex"))));
 }
 
