@@ -30,10 +30,20 @@ std::string format(const char* pattern, Args... args) {
 
 }  // namespace
 
-HandOff::HandOff(std::string workDir, PersonalizerUi& ui, ProcessStarter& starter)
-    : workDir_(std::move(workDir)), ui_(ui), starter_(starter) {}
+HandOff::HandOff(std::string workDir, std::string programDir, PersonalizerUi& ui,
+                 ProcessStarter& starter)
+    : workDir_(std::move(workDir)), programDir_(std::move(programDir)), ui_(ui), starter_(starter) {}
 
-std::string HandOff::readMePath() const { return workDir_ + "/" + kReadMeName; }
+std::string HandOff::readMePath() const {
+    // A read-me in the working directory is the user's own and comes first;
+    // the one shipped with the program is the fallback.
+    const std::string inWorkDir = workDir_ + "/" + kReadMeName;
+    if (fileExists(inWorkDir) || programDir_.empty()) {
+        return inWorkDir;
+    }
+    const std::string besideProgram = programDir_ + "/" + kReadMeName;
+    return fileExists(besideProgram) ? besideProgram : inWorkDir;
+}
 
 std::string HandOff::loaderPath() const { return workDir_ + "/" + kLoaderName; }
 

@@ -17,13 +17,18 @@ class HandOff {
     static constexpr const char* kViewer = "xdg-open";
     static constexpr const char* kLoaderName = "zamel";
 
-    HandOff(std::string workDir, PersonalizerUi& ui, ProcessStarter& starter);
+    // programDir is the directory of the running program, where the read-me
+    // is shipped; empty when unknown.
+    HandOff(std::string workDir, std::string programDir, PersonalizerUi& ui,
+            ProcessStarter& starter);
 
-    // Shows workDir/ReadMeTagwright.txt in the viewer found on the search path.
+    // Shows the read-me in the viewer found on the search path.
     bool openReadMe();
     // Starts workDir/zamel with no arguments.
     bool startLoader();
 
+    // ReadMeTagwright.txt in workDir, else the one beside the program; the
+    // path in workDir when neither exists.
     std::string readMePath() const;
     std::string loaderPath() const;
 
@@ -31,6 +36,7 @@ class HandOff {
     void reportStartFailure(const StartResult& result, const std::string& program);
 
     std::string workDir_;
+    std::string programDir_;
     PersonalizerUi& ui_;
     ProcessStarter& starter_;
 };

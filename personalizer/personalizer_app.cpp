@@ -75,8 +75,7 @@ void PersonalizerApp::loadSettings() {
     languageIndex = readProfileInt(settingsPath, kPersonalizedSection, "Language", -1);
     languageName = languageKeyName(languageIndex);
 
-    factoryFile = readProfileString(settingsPath, section, "FactoryFilename",
-                                    workDir + "/tlvn3_08.hex", kPathBuffer);
+    factoryFile = familyFactoryFile(familyIndex);
     personalFile = readProfileString(settingsPath, section, "PersonalizedFilename",
                                      workDir + "/personal.hex", kPathBuffer);
     dumpEnabled = readProfileInt(settingsPath, section, "Dump", 0);
@@ -87,6 +86,11 @@ void PersonalizerApp::loadSettings() {
                                            "UnknownWarning", kSearchTextBuffer);
     agree().searchText = readProfileString(settingsPath, section, languageName + "Agree",
                                            "UnknownAgree", kSearchTextBuffer);
+}
+
+std::string PersonalizerApp::familyFactoryFile(int family) const {
+    return readProfileString(settingsPath, familySectionName(family), "FactoryFilename",
+                             workDir + "/tlvn3_08.hex", kPathBuffer);
 }
 
 bool PersonalizerApp::writeDefaultSettings() {
@@ -154,7 +158,7 @@ bool PersonalizerApp::writePersonalized() {
 
 void PersonalizerApp::showNotFound(const TextGroup& group) {
     ui_.showMessage(formatWith("Could not find \"%s\" string in firmware.  Please read trouble "
-                               "shooting section in TagwrightReadMe.txt\n",
+                               "shooting section in ReadMeTagwright.txt\n",
                                group.searchText),
                     MessageIcon::Error);
 }

@@ -60,6 +60,8 @@ class PersonalizerApp {
     // Creates the settings file with the default text; false when it cannot be
     // written (nothing is reported then).
     bool writeDefaultSettings();
+    // The FactoryFilename of a family's section (CorvathGPS 0 to 2).
+    std::string familyFactoryFile(int family) const;
     // Writes one value into [Personalized] of the settings file, every other
     // line kept as it is.
     bool writePersonalizedSetting(std::string_view key, std::string_view value);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "personalizer_app.h"
 #include "personalizer_dialog.h"
 #include "personalizer_ui.h"
@@ -29,6 +31,7 @@ struct StartupPorts {
     ProcessStarter& starter;
     PersonalizerWindow& window;
     Pause pause;
+    std::string programDir;  // where the program and its read-me are installed
 };
 
 // The whole run of the personalizer: working directory, settings, start-up

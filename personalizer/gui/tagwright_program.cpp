@@ -16,7 +16,7 @@ static void initTagwrightResources() { Q_INIT_RESOURCE(tagwright); }
 
 namespace tagwright {
 
-int runTagwright() {
+int runTagwright(const std::string& programDir) {
     initTagwrightResources();
     QApplication::setApplicationName(QString::fromLatin1(kProgramName));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tagwright/tagwright_emblem.xpm")));
@@ -28,7 +28,8 @@ int runTagwright() {
     const StartupOutcome outcome =
         runPersonalizer(app, StartupPorts{ui, starter, window, [](std::chrono::milliseconds pause) {
                                               std::this_thread::sleep_for(pause);
-                                          }});
+                                          },
+                                          programDir});
     return outcome == StartupOutcome::WindowClosed ? 0 : 1;
 }
 

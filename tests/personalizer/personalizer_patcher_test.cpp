@@ -18,7 +18,7 @@ constexpr std::size_t kRec = FirmwareImageBuilder::kDataBytesPerRecord;
 
 const char* kNotFound =
     "Could not find \"%s\" string in firmware.  Please read trouble shooting section in "
-    "TagwrightReadMe.txt\n";
+    "ReadMeTagwright.txt\n";
 
 std::string notFound(const std::string& text) {
     std::string message = kNotFound;

@@ -22,8 +22,9 @@ using testing::writeFile;
 // loader, bin/ is the only search path.
 class HandOffTest : public ::testing::Test {
   protected:
-    HandOffTest() : bin(dir.file("bin")), path(bin) {
+    HandOffTest() : bin(dir.file("bin")), programDir(dir.file("program")), path(bin) {
         makeDirectory(bin);
+        makeDirectory(programDir);
         writeFile(dir.file("ReadMeTagwright.txt"), "Read me.\r\n");
     }
 
@@ -40,10 +41,11 @@ class HandOffTest : public ::testing::Test {
 
     ScratchDir dir;
     std::string bin;
+    std::string programDir;
     testing::SearchPath path;
     RecordingUi ui;
     PosixProcessStarter starter;
-    HandOff handOff{dir.path(), ui, starter};
+    HandOff handOff{dir.path(), programDir, ui, starter};
 };
 
 TEST_F(HandOffTest, OpensTheReadMeInTheViewerFoundOnTheSearchPath) {
@@ -66,6 +68,24 @@ TEST_F(HandOffTest, MissingReadMeIsReportedAndNothingStarted) {
 
     expectOnlyMessage("Could not find help file " + dir.file("ReadMeTagwright.txt"));
     EXPECT_TRUE(testing::waitForRecord(dir.file("record"), 200ms).empty());
+}
+
+TEST_F(HandOffTest, ReadMeBesideTheProgramServesWhenTheWorkingDirectoryHasNone) {
+    testing::writeRecordingProgram(bin + "/xdg-open", dir.file("record"));
+    writeFile(programDir + "/ReadMeTagwright.txt", "Shipped read-me.\n");
+
+    EXPECT_TRUE(handOff.openReadMe());
+    auto record = testing::waitForRecord(dir.file("record"), 10s);
+    ASSERT_EQ(record.size(), 3u);
+    EXPECT_EQ(record[2], dir.file("ReadMeTagwright.txt"));
+
+    ::unlink(dir.file("record").c_str());
+    ::unlink(dir.file("ReadMeTagwright.txt").c_str());
+    EXPECT_TRUE(handOff.openReadMe());
+    record = testing::waitForRecord(dir.file("record"), 10s);
+    ASSERT_EQ(record.size(), 3u);
+    EXPECT_EQ(record[2], programDir + "/ReadMeTagwright.txt");
+    EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST_F(HandOffTest, StartsTheLoaderBesideTheSettingsWithoutArguments) {
@@ -114,7 +134,7 @@ TEST(HandOffMessages, EachStartFailureHasItsOwnText) {
         RecordingUi ui;
         testing::RecordingStarter starter;
         starter.result = StartResult{c.reason, c.systemError};
-        HandOff handOff(dir.path(), ui, starter);
+        HandOff handOff(dir.path(), "", ui, starter);
 
         EXPECT_FALSE(handOff.openReadMe());
         EXPECT_FALSE(handOff.startLoader());

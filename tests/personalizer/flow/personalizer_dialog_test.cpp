@@ -20,7 +20,7 @@ using testing::writeFile;
 std::string notFound(const std::string& searchText) {
     return "Could not find \"" + searchText +
            "\" string in firmware.  Please read trouble shooting section in "
-           "TagwrightReadMe.txt\n";
+           "ReadMeTagwright.txt\n";
 }
 
 std::string padded(const std::string& text, std::size_t length) {
@@ -53,7 +53,7 @@ class PersonalizerDialogTest : public ::testing::Test {
     RecordingUi ui;
     testing::RecordingStarter starter;
     PersonalizerApp app{ui};
-    HandOff handOff{dir.path(), ui, starter};
+    HandOff handOff{dir.path(), "", ui, starter};
     std::vector<std::string> pauses;
     PersonalizerDialog dialog{app, ui, handOff, [this](std::chrono::milliseconds pause) {
                                   pauses.push_back(std::to_string(starter.starts.size()) +

@@ -38,10 +38,11 @@ class ScriptedWindow final : public PersonalizerWindow {
 class PersonalizerStartupTest : public ::testing::Test {
   protected:
     StartupOutcome run() {
-        return runPersonalizer(app, StartupPorts{ui, starter, window, [](auto) {}});
+        return runPersonalizer(app, StartupPorts{ui, starter, window, [](auto) {}, programDir.path()});
     }
 
     ScratchDir dir;
+    ScratchDir programDir;
     RecordingUi ui;
     testing::RecordingStarter starter;
     ScriptedWindow window;
@@ -81,7 +82,7 @@ TEST_F(PersonalizerStartupTest, MissingFactoryFirmwareOffersTheReadMeAndEnds) {
     EXPECT_EQ(ui.shown[0].text, kStartupWarning);
     EXPECT_EQ(ui.shown[1].text, "Could not find firmware file: " + dir.file("tambr312.hex") +
                                     ".  Please read trouble shooting section in "
-                                    "TagwrightReadMe.txt");
+                                    "ReadMeTagwright.txt");
     EXPECT_EQ(ui.shown[1].icon, MessageIcon::Error);
     ASSERT_EQ(starter.starts.size(), 1u);
     EXPECT_EQ(starter.starts[0].program, "xdg-open");
@@ -110,10 +111,41 @@ TEST_F(PersonalizerStartupTest, FamilyWithoutFirmwareDoesNotLockTheNextStartOut)
         dialog.onExit();
     };
     PersonalizerApp secondApp{ui};
-    EXPECT_EQ(runPersonalizer(secondApp, StartupPorts{ui, starter, window, [](auto) {}}),
+    EXPECT_EQ(runPersonalizer(secondApp, StartupPorts{ui, starter, window, [](auto) {}, ""}),
               StartupOutcome::WindowClosed);
     EXPECT_EQ(window.runs, 2);
     EXPECT_EQ(shownMessage, testing::kAmberMessage);
+}
+
+TEST_F(PersonalizerStartupTest, FirstStartWithoutAnyFirmwareNamesTheFilesOfEachFamily) {
+    writeFile(programDir.file("ReadMeTagwright.txt"), "Shipped read-me.\n");
+    testing::CurrentDirectory cwd(dir.path());
+
+    EXPECT_EQ(run(), StartupOutcome::FirmwareMissing);
+
+    ASSERT_EQ(ui.shown.size(), 3u);
+    EXPECT_EQ(ui.shown[1].text, "Could not find firmware file: " + dir.file("tambr312.hex") +
+                                    ".  Please read trouble shooting section in "
+                                    "ReadMeTagwright.txt");
+    EXPECT_EQ(ui.shown[2].text,
+              "No factory firmware of any receiver family was found. Tagwright expects:\r"
+              "   TalvAmber/Cob:  " + dir.file("tambr312.hex") + "\r" +
+              "   TalvOlive:  " + dir.file("tnav312.hex") + "\r" +
+              "   Plt 430:  " + dir.file("vesta209.sre") + "\r" +
+              "Copy your receiver's factory firmware to the name of its family, or give its "
+              "name as FactoryFilename in that family's section of " +
+              dir.file("Tagwright.ini") + ".");
+    EXPECT_EQ(ui.shown[2].icon, MessageIcon::Information);
+    // The read-me shipped with the program is offered: the directory has none.
+    ASSERT_EQ(starter.starts.size(), 1u);
+    EXPECT_EQ(starter.starts[0].arguments,
+              std::vector<std::string>{programDir.file("ReadMeTagwright.txt")});
+
+    // With one family's firmware present the names are not repeated.
+    writeFile(dir.file("tnav312.hex"), "S0030000FC\r\n");
+    ui.shown.clear();
+    EXPECT_EQ(run(), StartupOutcome::FirmwareMissing);
+    EXPECT_EQ(ui.shown.size(), 2u);
 }
 
 TEST_F(PersonalizerStartupTest, MissingDisclaimerKeyStopsBeforeTheWarning) {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <cstdio>
 #include <cstdlib>
 
 #include "about_dialog.h"
@@ -72,7 +73,7 @@ class TagwrightWindowTest : public ::testing::Test {
 
     int runProgram() {
         script.start();
-        const int status = runTagwright();
+        const int status = runTagwright(TAGWRIGHT_PROGRAM_DIR);
         EXPECT_TRUE(script.finished()) << script.failure().toStdString();
         return status;
     }
@@ -191,6 +192,30 @@ TEST_F(TagwrightWindowTest, FamilyWithoutFirmwareOffersTheReadMeAndClosesTheWind
     EXPECT_EQ(viewer[2], dir.file("ReadMeTagwright.txt"));
     EXPECT_NE(readFile(dir.file("Tagwright.ini")).find("CorvathGPS=0\r\n"), std::string::npos);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("personal.hex"))));
+}
+
+TEST_F(TagwrightWindowTest, HelpFindsTheReadMeShippedBesideTheProgram) {
+    ASSERT_EQ(std::remove(dir.file("ReadMeTagwright.txt").c_str()), 0);
+    script.answer(kStartupWarning, QMessageBox::Warning);
+    script.then("press Help, then Exit", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        child<QPushButton>(window, "helpButton")->click();
+        child<QPushButton>(window, "exitButton")->click();
+        return true;
+    });
+
+    EXPECT_EQ(runProgram(), 0);
+
+    const auto viewer = testing::waitForRecord(dir.file("viewer-record"), 10s);
+    ASSERT_EQ(viewer.size(), 3u);
+    const std::string readMe = std::string(TAGWRIGHT_PROGRAM_DIR) + "/ReadMeTagwright.txt";
+    EXPECT_EQ(viewer[2], readMe);
+    const std::string text = readFile(readMe);
+    EXPECT_NE(text.find("TROUBLE SHOOTING"), std::string::npos);
+    EXPECT_NE(text.find("vesta209.sre"), std::string::npos);
 }
 
 TEST_F(TagwrightWindowTest, CharacterWithoutAWindows1252ByteIsRefusedAndNothingWritten) {
