@@ -78,8 +78,11 @@ TEST_F(HeaderQueryDialogTest, EndsWhenTheMapHeaderArrives) {
     EXPECT_EQ(ui.ticksRun(), 3);
     EXPECT_EQ(elapsed, (std::vector<std::string>{"00:00:00", "00:00:01", "00:00:02"}));
     EXPECT_EQ(std::string(link.mapHeader, 21), "1,2,ALPS,4,2600000*7B");
-    EXPECT_EQ(receiver.commandsSeen(), std::vector<std::string>(5, "CMD,MPH"));
     EXPECT_TRUE(dialog.timers().empty());
+    // The ending tick still shows the time and asks twice, as every tick does.
+    EXPECT_EQ(dialog.elapsedText(), "00:00:03");
+    receiver.answer(2);
+    EXPECT_EQ(receiver.commandsSeen(), std::vector<std::string>(7, "CMD,MPH"));
 }
 
 TEST_F(HeaderQueryDialogTest, PoiReceiverWaitsForThePoiHeaderOnly) {
@@ -97,7 +100,8 @@ TEST_F(HeaderQueryDialogTest, PoiReceiverWaitsForThePoiHeaderOnly) {
 
     EXPECT_EQ(ui.ticksRun(), 1);
     EXPECT_EQ(std::memcmp(link.poiHeader, payload.data(), payload.size()), 0);
-    EXPECT_EQ(receiver.commandsSeen(), std::vector<std::string>{"CMD,PIH"});
+    receiver.answer(2);
+    EXPECT_EQ(receiver.commandsSeen(), std::vector<std::string>(3, "CMD,PIH"));
 }
 
 TEST_F(HeaderQueryDialogTest, ElapsedTimeShowsHoursOfTheDay) {
