@@ -39,13 +39,18 @@ bool isResendRequest(int reply) {
 
 // The erase-frame fields as the log has always shown them: the four bytes of
 // each big-endian field read back as a little-endian number.
-long littleEndianField(const std::array<std::uint8_t, kEraseFrameLength>& frame, std::size_t at) {
-    const std::uint32_t value = static_cast<std::uint32_t>(frame[at]) |
-                                static_cast<std::uint32_t>(frame[at + 1]) << 8 |
-                                static_cast<std::uint32_t>(frame[at + 2]) << 16 |
-                                static_cast<std::uint32_t>(frame[at + 3]) << 24;
-    return static_cast<long>(value);
+std::uint32_t littleEndianField(const std::array<std::uint8_t, kEraseFrameLength>& frame,
+                                std::size_t at) {
+    return static_cast<std::uint32_t>(frame[at]) |
+           static_cast<std::uint32_t>(frame[at + 1]) << 8 |
+           static_cast<std::uint32_t>(frame[at + 2]) << 16 |
+           static_cast<std::uint32_t>(frame[at + 3]) << 24;
 }
+
+// The log's decimal form took the field as a signed 32-bit long, so a field
+// with its top bit set reads negative; its hexadecimal form keeps 8 digits.
+long asSignedLong(std::uint32_t field) { return static_cast<std::int32_t>(field); }
+unsigned long asHexLong(std::uint32_t field) { return field; }
 
 constexpr std::size_t kEraseStartAt = 3;
 constexpr std::size_t kEraseEndAt = 7;
@@ -211,13 +216,13 @@ bool FlashLoader::onEraseCmd() {
     const int reply = stream->readByte(0);
     if (reply == kOk) {
         debugLog.line("ERASE CMD - Erasing %08ld:%08ld",
-                      littleEndianField(eraseFrame, kEraseStartAt),
-                      littleEndianField(eraseFrame, kEraseEndAt));
+                      asSignedLong(littleEndianField(eraseFrame, kEraseStartAt)),
+                      asSignedLong(littleEndianField(eraseFrame, kEraseEndAt)));
         sendEraseFrame();
         state = FlashLoaderState::EraseAdr;
         debugLog.line("ERASE CMD - Erasing %08lx:%08lx",
-                      littleEndianField(eraseFrame, kEraseStartAt),
-                      littleEndianField(eraseFrame, kEraseEndAt));
+                      asHexLong(littleEndianField(eraseFrame, kEraseStartAt)),
+                      asHexLong(littleEndianField(eraseFrame, kEraseEndAt)));
         return true;
     }
     if (reply == kHello) {
@@ -251,8 +256,8 @@ bool FlashLoader::onEraseAdr() {
     if (isResendRequest(reply)) {
         sendEraseFrame();
         debugLog.line("SENDING ERASE - Erasing %08lx:%08lx",
-                      littleEndianField(eraseFrame, kEraseStartAt),
-                      littleEndianField(eraseFrame, kEraseEndAt));
+                      asHexLong(littleEndianField(eraseFrame, kEraseStartAt)),
+                      asHexLong(littleEndianField(eraseFrame, kEraseEndAt)));
         return true;
     }
     if (reply == kBadCmd) {

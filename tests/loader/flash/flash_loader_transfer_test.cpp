@@ -120,8 +120,11 @@ TEST_F(FlashLoaderTransferTest, EraseLinesShowTheFieldsByteReversed) {
     runEngine();
     engine->closeLog();
     const auto lines = logLines();
-    // 2D 0F FF FF read backwards is 0xFFFF0F2D: shown unsigned, never negative.
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "ERASE CMD - Erasing 04194349:4294905645"),
+    // 2D 0F FF FF read backwards is 0xFFFF0F2D, a negative signed 32-bit long,
+    // which the zero padding fills to eight characters with its sign.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ERASE CMD - Erasing 04194349:-0061651"),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ERASE CMD - Erasing 0040002d:ffff0f2d"),
               lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "SENDING ERASE - Erasing 0040002d:ffff0f2d"),
               lines.end());
