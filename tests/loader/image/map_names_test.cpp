@@ -9,25 +9,27 @@
 #include "image_test_files.h"
 #include "pty_pair.h"
 #include "receiver_link.h"
+#include "receiver_responder.h"
 #include "scripted_ui.h"
 #include "test_clocks.h"
 
 namespace zamel::testing {
 namespace {
 
+// The link keeps the reply's payload, behind "$PQVXMPH,".
 TEST(MapNamesTest, ReceiverNameIsTheThirdFieldOfTheReply) {
     struct Case {
         const char* header;
         const char* name;
     };
     const Case cases[] = {
-        {"$PQVXMPH,1,Alpine,2.05,3000000", "Alpine"},
-        {"$PQVXMPH,1,Alpine", "Alpine"},
-        {"$PQVXMPH,1,Alpine*3C\r\n", "Alpine"},
-        {"$PQVXMPH,1,,2.05", ""},
-        {"$PQVXMPH,1", ""},
+        {"1,2,Alpine,2.05,3000000", "Alpine"},
+        {"1,2,Alpine", "Alpine"},
+        {"1,2,Alpine*3C\r\n", "Alpine"},
+        {"1,2,,2.05", ""},
+        {"1,2", ""},
         {"", ""},
-        {"$PQVXMPH,1,Western Europe and the Alpine Countries 2008,2.05",
+        {"1,2,Western Europe and the Alpine Countries 2008,2.05",
          "Western Europe and the Alpine Countries"},
     };
     for (const Case& c : cases) EXPECT_EQ(receiverMapNameOf(c.header), c.name) << c.header;
@@ -103,36 +105,48 @@ TEST(MapNamesTest, NameBeyondTheHeaderWindowIsNotTaken) {
     EXPECT_EQ(fileMapNameOf(""), "");
 }
 
-TEST(MapNamesTest, ReadMapHeaderFillsBothNamesAndThePackageRuleComparesThem) {
+// The receiver's side comes from a reply the link assembled off the line, as
+// the header query leaves it.
+TEST(MapNamesTest, ReadMapHeaderTakesTheAssembledReplyAndThePackageRuleComparesTheNames) {
     TempWorkDir dir;
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    pty.holdSlave();
+    ASSERT_TRUE(pty.linkAs(dir.path(), 1));
     ScriptedUi ui;
     ManualClock clock;
     ReceiverLink link(ui, clock);
-    ASSERT_TRUE(writeWholeFile(dir.file("map.img"), withHeaderAt(505, kMapHeader, 4096)));
-    std::strcpy(link.dataPath, dir.file("map.img").c_str());
+    link.loadSettings();
+    link.open(0, 4800, true);
+    ASSERT_TRUE(link.portOpen);
+    const auto receive = [&](const std::string& body) {
+        const std::string reply = replySentence(body);
+        EXPECT_TRUE(pty.write(reply));
+        waitReceived(link, reply.size());
+        return link.pollReplies();
+    };
 
     MapNames names;
     std::strcpy(names.fileMapName.data(), "stale");
-    std::strcpy(link.mapHeader, "$PQVXMPH,1,Alpine,2.05,3000000");
-    readMapHeader(link, names);
-    EXPECT_STREQ(names.receiverMapName.data(), "Alpine");
-    EXPECT_STREQ(names.fileMapName.data(), "Alpine");
-    EXPECT_TRUE(mapPackageMatches(names));
-
-    std::strcpy(link.mapHeader, "$PQVXMPH,1,alpine,2.05,3000000");
-    readMapHeader(link, names);
-    EXPECT_FALSE(mapPackageMatches(names)) << "names compare case-sensitively";
-
-    link.mapHeader[0] = '\0';
-    link.dataPath[0] = '\0';
     readMapHeader(link, names);
     EXPECT_STREQ(names.receiverMapName.data(), "");
     EXPECT_STREQ(names.fileMapName.data(), "");
     EXPECT_TRUE(mapPackageMatches(names));
 
+    ASSERT_TRUE(writeWholeFile(dir.file("map.img"), withHeaderAt(505, kMapHeader, 4096)));
+    std::strcpy(link.dataPath, dir.file("map.img").c_str());
+    ASSERT_EQ(receive("MPH,1,2,Alpine,2.05,3000000"), 1);
+    readMapHeader(link, names);
+    EXPECT_STREQ(names.receiverMapName.data(), "Alpine");
+    EXPECT_STREQ(names.fileMapName.data(), "Alpine");
+    EXPECT_TRUE(mapPackageMatches(names));
+
+    ASSERT_EQ(receive("MPH,1,2,alpine,2.05,3000000"), 1);
+    readMapHeader(link, names);
+    EXPECT_FALSE(mapPackageMatches(names)) << "names compare case-sensitively";
+
     // A reply filling the whole field, without a terminator, is read within its bounds.
-    std::memset(link.mapHeader, ',', sizeof link.mapHeader);
-    std::memset(link.mapHeader + 2, 'N', sizeof link.mapHeader - 2);
+    ASSERT_EQ(receive("MPH,1,2," + std::string(200, 'N')), 1);
     readMapHeader(link, names);
     EXPECT_EQ(std::string(names.receiverMapName.data()), std::string(39, 'N'));
 }
