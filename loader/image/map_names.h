@@ -19,8 +19,9 @@ struct MapNames {
 // Fills both names from the link's map-header reply and the map image at dataPath.
 void readMapHeader(const ReceiverLink& link, MapNames& names);
 
-// The field between the second and third comma of a "$PQVXMPH," reply (a '*' or a
-// line end also closes it), cut to 39 characters; empty for a shorter reply.
+// The map name from the payload of a "$PQVXMPH," reply, as the link keeps it:
+// its third field, between the second and third comma (a '*' or a line end
+// also closes it), cut to 39 characters; empty for a shorter payload.
 std::string receiverMapNameOf(std::string_view mapHeader);
 
 // The "MAP_NAME=" value of the "[MAP_INFO]" section of a map image, cut to 39
