@@ -1,0 +1,103 @@
+#include "main_frame.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QTimer>
+
+#include "help_box_dialog.h"
+#include "help_texts.h"
+#include "loader_app.h"
+#include "lock_key_indicators.h"
+#include "qt_ui.h"
+#include "ui_main_frame.h"
+#include "windows1252.h"
+
+namespace zamel {
+
+CMainFrame::CMainFrame(LoaderApp& app, QtUi& ui)
+    : app_(app), ui_(ui), form_(std::make_unique<::Ui::MainFrame>()) {
+    form_->setupUi(this);
+    setWindowTitle(fromWindows1252(LoaderApp::kTitle));
+    // The child view takes the input focus; the frame draws no edge of its own.
+    form_->childView->setBackgroundRole(QPalette::Base);
+    setFocusProxy(form_->childView);
+    form_->childView->setFocus();
+
+    messagePane_ = new QLabel(fromWindows1252(kIdleText), form_->statusBar);
+    form_->statusBar->addWidget(messagePane_, 1);
+    new LockKeyIndicators(*form_->statusBar);
+    form_->selectCodeFileAction->setStatusTip(fromWindows1252(LoaderApp::kCodeFilePrompt));
+    form_->selectDatabaseFileAction->setStatusTip(fromWindows1252(LoaderApp::kDataFilePrompt));
+
+    ui_.setMainWindow(this);
+    ui_.setStatusPaneSink([this](const QString& text) { messagePane_->setText(text); });
+    connectCommands();
+    refreshCommands();
+}
+
+CMainFrame::~CMainFrame() { ui_.setStatusPaneSink({}); }
+
+void CMainFrame::connectCommands() {
+    const auto command = [this](QAction* action, void (LoaderApp::*method)()) {
+        connect(action, &QAction::triggered, this,
+                [this, method] { runCommand([this, method] { (app_.*method)(); }); });
+    };
+    command(form_->selectCodeFileAction, &LoaderApp::selectCodeFile);
+    command(form_->selectDatabaseFileAction, &LoaderApp::selectDatabaseFile);
+    command(form_->uploadAction, &LoaderApp::upload);
+    command(form_->autoAction, &LoaderApp::autoUpload);
+    command(form_->expertAction, &LoaderApp::expertSetup);
+    connect(form_->exitAction, &QAction::triggered, this, &CMainFrame::close);
+    connect(form_->statusBarAction, &QAction::toggled, form_->statusBar, &QStatusBar::setVisible);
+
+    connect(form_->aboutAction, &QAction::triggered, this, [this] { showHelp(kAboutBox, true); });
+    connect(form_->aboutFileAction, &QAction::triggered, this, [this] { showHelp(kFileHelp, false); });
+    connect(form_->aboutUploadAction, &QAction::triggered, this,
+            [this] { showHelp(kUploadHelp, false); });
+    connect(form_->aboutAutoAction, &QAction::triggered, this, [this] { showHelp(kAutoHelp, false); });
+    connect(form_->aboutExpertAction, &QAction::triggered, this,
+            [this] { showHelp(kExpertHelp, false); });
+
+    // Leaving a menu brings the message pane back to its idle text.
+    for (QMenu* menu : {form_->fileMenu, form_->viewMenu, form_->helpMenu}) {
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::refreshCommands);
+        connect(menu, &QMenu::aboutToHide, this,
+                [this] { messagePane_->setText(fromWindows1252(kIdleText)); });
+    }
+}
+
+void CMainFrame::runCommand(const std::function<void()>& command) {
+    if (commandRunning_) return;
+    commandRunning_ = true;
+    messagePane_->setText(fromWindows1252(kIdleText));
+    command();
+    commandRunning_ = false;
+    refreshCommands();
+    if (ui_.quitRequested()) close();
+}
+
+void CMainFrame::showAndStart() {
+    show();
+    QTimer::singleShot(0, this, [this] { runCommand([this] { app_.start(); }); });
+}
+
+QString CMainFrame::messagePaneText() const { return messagePane_->text(); }
+
+void CMainFrame::refreshCommands() { form_->uploadAction->setEnabled(app_.uploadEnabled()); }
+
+void CMainFrame::showHelp(const HelpBox& box, bool withIcon) {
+    HelpBoxDialog dialog(box, withIcon ? HelpBoxDialog::Icon::Shown : HelpBoxDialog::Icon::Hidden,
+                         this);
+    dialog.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A command in the middle of an upload finishes first.
+    if (commandRunning_) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace zamel
