@@ -21,7 +21,11 @@ ChoiceView::ChoiceView(DialogController& dialog, DialogHost& host)
         });
         choiceButtons_.append(button);
     }
-    if (!choiceButtons_.isEmpty()) setTabOrder(choiceButtons_.back(), ui_->cancelButton);
+    // The choices come first, as the user reads them.
+    if (!choiceButtons_.isEmpty()) {
+        setTabOrder(choiceButtons_.back(), ui_->cancelButton);
+        choiceButtons_.front()->setFocus();
+    }
     connect(ui_->cancelButton, &QPushButton::clicked, &host, &DialogHost::reject);
 }
 

@@ -57,11 +57,15 @@ void DialogHost::reject() {
 }
 
 void DialogHost::keyPressEvent(QKeyEvent* event) {
+    // In a dialog of choices Enter takes the choice that has the focus, else the
+    // default one; a push button with the focus is pressed as in any dialog.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    QAbstractButton* enterButton = view_->enterButton();
-    if (enter && enterButton != nullptr && qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
-        enterButton->click();
-        return;
+    if (enter && view_->enterButton() != nullptr) {
+        auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+        if (qobject_cast<QPushButton*>(focused) == nullptr) {
+            (focused != nullptr ? focused : view_->enterButton())->click();
+            return;
+        }
     }
     QDialog::keyPressEvent(event);
 }

@@ -15,8 +15,8 @@ class DialogView : public QWidget {
 
     // Copies the controller's texts and values into the widgets.
     virtual void refresh() = 0;
-    // The button Enter presses when the focus is not on a push button; none leaves
-    // Enter to the dialog's default push button.
+    // In a dialog of buttons that act at once, the one Enter presses when the focus
+    // is on none of them; none leaves Enter to the dialog's default push button.
     virtual QAbstractButton* enterButton() const { return nullptr; }
 };
 

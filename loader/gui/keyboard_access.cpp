@@ -1,6 +1,7 @@
 #include "keyboard_access.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QSet>
 #include <QWidget>
 
@@ -45,7 +46,12 @@ QString buttonCaption(std::string_view windowsBytes) {
 }
 
 void addMnemonics(QWidget* window) {
-    const QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();
+    // Push buttons choose first, so "OK" and "Cancel" keep their first letters.
+    QList<QAbstractButton*> buttons;
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        if (qobject_cast<QPushButton*>(button) != nullptr) buttons.append(button);
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        if (qobject_cast<QPushButton*>(button) == nullptr) buttons.append(button);
     QSet<QChar> taken;
     for (const QAbstractButton* button : buttons)
         if (const QChar mnemonic = mnemonicOf(button->text()); !mnemonic.isNull())

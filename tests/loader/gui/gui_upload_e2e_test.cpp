@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <csignal>
+#include <filesystem>
+
+#include "e2e_files.h"
+#include "main_frame.h"
+#include "modal_user.h"
+#include "pty_pair.h"
+#include "sim_process.h"
+#include "zamel_program.h"
+
+namespace zamel::testing {
+namespace {
+
+using sim::testing::SimProcess;
+
+// The whole program, as `zamel` runs it, started in a directory with an upload
+// package and a simulated receiver on COM1: the automatic upload of start-up runs
+// through the real windows, the test answering as a user would.
+TEST(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
+    TempWorkDir dir;
+    SimProcess receiver;
+    ASSERT_TRUE(receiver.start({"--dir", dir.path(), "--port", "1", "--model", "Talvane",
+                                "--flash-out-each", dir.file("flash"), "--erase-ms", "1"}));
+    const auto code = codeImageBytes(12'000, 7, "033", 1, 10);
+    const auto map = mapImageBytes(9'000, 8, "TALVANE BASEMAP");
+    writeCodeSRecords(dir.path(), "code.srec", code);
+    ASSERT_TRUE(writeWholeFile(dir.file("map.img"), map));
+    ASSERT_TRUE(writeWholeFile(dir.file("zamel.ini"), "[Talvane]\nCODE=code.srec\nVERSION=1\n"
+                                                      "MAP=map.img\nMAPKEY=Talvane base map\n"));
+
+    ModalUser user;
+    // What the upload windows showed as they opened, and at every look while open.
+    QStringList filesShown;
+    user.watchShown([&](QWidget* modal) {
+        if (modal->windowTitle() != "Upload status") return;
+        filesShown.append(modal->findChild<QLineEdit*>("fileField")->text());
+        EXPECT_EQ(modal->findChild<QLineEdit*>("statusField")->text().trimmed(), "RESET");
+    });
+    user.watch([&](QWidget* modal) {
+        if (modal == nullptr || modal->windowTitle() != "Upload status") return;
+        const int percent = modal->findChild<QProgressBar*>("progressBar")->value();
+        EXPECT_EQ(modal->findChild<QLineEdit*>("percentField")->text(),
+                  QStringLiteral("%1%").arg(percent));
+    });
+    user.then("confirm the upload with Enter", [](QWidget* modal) {
+        if (modal == nullptr || modal->windowTitle() != "Upload") return false;
+        QTest::keyClick(modal, Qt::Key_Return);
+        return true;
+    });
+    user.answer("Upload of BASE MAP complete", "STATUS", QMessageBox::Information);
+    user.answer("Power on GPS unit\nto upload code.", "CONTINUE AUTO UPLOAD",
+                QMessageBox::Information);
+    user.answer("Upload of CODE complete", "STATUS", QMessageBox::Information);
+    QString paneAtTheEnd;
+    bool uploadOffered = true;
+    user.then("leave through E&xit", [&](QWidget* modal) {
+        if (modal != nullptr) return false;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* frame = qobject_cast<CMainFrame*>(window);
+            if (frame == nullptr || !frame->isVisible()) continue;
+            paneAtTheEnd = frame->messagePaneText();
+            uploadOffered = frame->findChild<QAction*>("uploadAction")->isEnabled();
+            frame->findChild<QAction*>("exitAction")->trigger();
+            return true;
+        }
+        return false;
+    });
+    user.start(std::chrono::seconds(90));
+    EXPECT_EQ(runZamelWindow(), 0);
+    EXPECT_TRUE(user.finished()) << user.failure().toStdString();
+
+    const QStringList pass = {"Establishing Communication with Receiver",
+                              "Determining Database Type", "Determing Upload Protocol",
+                              "Upload status"};
+    EXPECT_EQ(user.titlesSeen(), QStringList({"Upload"}) + pass + QStringList({"STATUS"}) +
+                                     QStringList({"CONTINUE AUTO UPLOAD"}) + pass +
+                                     QStringList({"STATUS"}));
+    EXPECT_EQ(paneAtTheEnd, "Talvane");
+    EXPECT_FALSE(uploadOffered);
+    EXPECT_EQ(filesShown,
+              QStringList({"Uploading base map file - map.img", "Uploading code file -  code.srec"}));
+
+    receiver.stop(SIGTERM);
+    EXPECT_EQ(flashDumpContents(dir.file("flash-1.srec")), map);
+    EXPECT_EQ(flashDumpContents(dir.file("flash-2.srec")), code);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("flash-3.srec")));
+}
+
+}  // namespace
+}  // namespace zamel::testing
