@@ -20,14 +20,52 @@ namespace {
 
 using sim::testing::SimProcess;
 
+// Leaves the program through "E&xit" once no modal window is open, noting what the
+// main window shows then.
+struct MainWindowAtTheEnd {
+    QString pane;
+    bool uploadOffered = true;
+};
+ModalUser::Step leaveThroughExit(MainWindowAtTheEnd& seen) {
+    return [&seen](QWidget* modal) {
+        if (modal != nullptr) return false;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* frame = qobject_cast<CMainFrame*>(window);
+            if (frame == nullptr || !frame->isVisible()) continue;
+            seen.pane = frame->messagePaneText();
+            seen.uploadOffered = frame->findChild<QAction*>("uploadAction")->isEnabled();
+            frame->findChild<QAction*>("exitAction")->trigger();
+            return true;
+        }
+        return false;
+    };
+}
+
 // The whole program, as `zamel` runs it, started in a directory with an upload
 // package and a simulated receiver on COM1: the automatic upload of start-up runs
 // through the real windows, the test answering as a user would.
-TEST(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
+class GuiUpload : public ::testing::Test {
+  protected:
+    void startReceiver(const char* eraseMs) {
+        ASSERT_TRUE(receiver.start({"--dir", dir.path(), "--port", "1", "--model", "Talvane",
+                                    "--flash-out-each", dir.file("flash"), "--erase-ms",
+                                    eraseMs}));
+    }
+    void run() {
+        user.start(std::chrono::seconds(90));
+        EXPECT_EQ(runZamelWindow(), 0);
+        EXPECT_TRUE(user.finished()) << user.failure().toStdString();
+        receiver.stop(SIGTERM);
+    }
+
     TempWorkDir dir;
     SimProcess receiver;
-    ASSERT_TRUE(receiver.start({"--dir", dir.path(), "--port", "1", "--model", "Talvane",
-                                "--flash-out-each", dir.file("flash"), "--erase-ms", "1"}));
+    ModalUser user;
+    MainWindowAtTheEnd atTheEnd;
+};
+
+TEST_F(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
+    startReceiver("1");
     const auto code = codeImageBytes(12'000, 7, "033", 1, 10);
     const auto map = mapImageBytes(9'000, 8, "TALVANE BASEMAP");
     writeCodeSRecords(dir.path(), "code.srec", code);
@@ -35,7 +73,6 @@ TEST(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
     ASSERT_TRUE(writeWholeFile(dir.file("zamel.ini"), "[Talvane]\nCODE=code.srec\nVERSION=1\n"
                                                       "MAP=map.img\nMAPKEY=Talvane base map\n"));
 
-    ModalUser user;
     // What the upload windows showed as they opened, and at every look while open.
     QStringList filesShown;
     user.watchShown([&](QWidget* modal) {
@@ -58,23 +95,8 @@ TEST(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
     user.answer("Power on GPS unit\nto upload code.", "CONTINUE AUTO UPLOAD",
                 QMessageBox::Information);
     user.answer("Upload of CODE complete", "STATUS", QMessageBox::Information);
-    QString paneAtTheEnd;
-    bool uploadOffered = true;
-    user.then("leave through E&xit", [&](QWidget* modal) {
-        if (modal != nullptr) return false;
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* frame = qobject_cast<CMainFrame*>(window);
-            if (frame == nullptr || !frame->isVisible()) continue;
-            paneAtTheEnd = frame->messagePaneText();
-            uploadOffered = frame->findChild<QAction*>("uploadAction")->isEnabled();
-            frame->findChild<QAction*>("exitAction")->trigger();
-            return true;
-        }
-        return false;
-    });
-    user.start(std::chrono::seconds(90));
-    EXPECT_EQ(runZamelWindow(), 0);
-    EXPECT_TRUE(user.finished()) << user.failure().toStdString();
+    user.then("leave through E&xit", leaveThroughExit(atTheEnd));
+    run();
 
     const QStringList pass = {"Establishing Communication with Receiver",
                               "Determining Database Type", "Determing Upload Protocol",
@@ -82,15 +104,39 @@ TEST(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
     EXPECT_EQ(user.titlesSeen(), QStringList({"Upload"}) + pass + QStringList({"STATUS"}) +
                                      QStringList({"CONTINUE AUTO UPLOAD"}) + pass +
                                      QStringList({"STATUS"}));
-    EXPECT_EQ(paneAtTheEnd, "Talvane");
-    EXPECT_FALSE(uploadOffered);
+    EXPECT_EQ(atTheEnd.pane, "Talvane");
+    EXPECT_FALSE(atTheEnd.uploadOffered);
     EXPECT_EQ(filesShown,
               QStringList({"Uploading base map file - map.img", "Uploading code file -  code.srec"}));
-
-    receiver.stop(SIGTERM);
     EXPECT_EQ(flashDumpContents(dir.file("flash-1.srec")), map);
     EXPECT_EQ(flashDumpContents(dir.file("flash-2.srec")), code);
     EXPECT_FALSE(std::filesystem::exists(dir.file("flash-3.srec")));
+}
+
+TEST_F(GuiUpload, CancelStopsTheUploadOnlyAfterTheWarningIsAnsweredOk) {
+    // Slow erasing keeps the upload window open while the user decides.
+    startReceiver("300");
+    ASSERT_TRUE(writeWholeFile(dir.file("map.img"), mapImageBytes(300'000, 9, "TALVANE BASEMAP")));
+    ASSERT_TRUE(writeWholeFile(dir.file("zamel.ini"),
+                               "[Talvane]\nCODE=\nVERSION=1\nMAP=map.img\nMAPKEY=Lakes\n"));
+    const QString warning = QStringLiteral(
+        "UPLOAD HAS NOT COMPLETED!\nTHIS COULD CAUSE FAILURE OF THE UNIT\n\nClick OK to stop upload");
+
+    user.press("Upload", "YES");
+    user.press("Upload status", "Cancel");
+    user.answer(warning, "WARNING", QMessageBox::Warning, QMessageBox::Cancel);
+    user.then("press Escape in the upload that went on", [](QWidget* modal) {
+        if (modal == nullptr || modal->windowTitle() != "Upload status") return false;
+        QTest::keyClick(modal, Qt::Key_Escape);
+        return true;
+    });
+    user.answer(warning, "WARNING", QMessageBox::Warning, QMessageBox::Ok);
+    user.then("leave through E&xit", leaveThroughExit(atTheEnd));
+    run();
+
+    EXPECT_EQ(user.titlesSeen().filter("Upload status").size(), 1);
+    EXPECT_EQ(user.titlesSeen().filter("STATUS").size(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("flash-1.srec")));
 }
 
 }  // namespace
