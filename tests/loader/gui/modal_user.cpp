@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTimer>
 
 #include "keyboard_access.h"
@@ -12,41 +13,52 @@
 namespace zamel::testing {
 
 namespace {
-
 constexpr int kLookMs = 10;
-
-QString describe(QWidget* widget) {
-    if (widget == nullptr) return QStringLiteral("no modal window");
-    if (auto* box = qobject_cast<QMessageBox*>(widget))
-        return QStringLiteral("message box \"%1\": \"%2\"").arg(box->windowTitle(), box->text());
-    return QStringLiteral("window \"%1\"").arg(widget->windowTitle());
-}
-
 }  // namespace
 
 QAbstractButton* buttonOf(QWidget* window, const QString& caption) {
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
         if (captionWithoutMnemonic(button->text()) == caption) return button;
+    ADD_FAILURE() << "no button " << caption.toStdString();
     return nullptr;
 }
 
-void ModalUser::then(QString name, Step step) {
-    steps_.push_back({std::move(name), std::move(step)});
+QStringList captionsOf(QWidget* window) {
+    QStringList captions;
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        captions.append(captionWithoutMnemonic(button->text()));
+    return captions;
+}
+
+QString textOf(QWidget* window, const char* name) {
+    if (auto* label = window->findChild<QLabel*>(QString::fromLatin1(name))) return label->text();
+    if (auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
+    ADD_FAILURE() << "no field " << name;
+    return {};
+}
+
+void ModalUser::then(QString name, Step step) { steps_.emplace_back(std::move(name), std::move(step)); }
+
+void ModalUser::in(QString windowTitle, std::function<void(QWidget*)> act) {
+    then(windowTitle, [windowTitle, act](QWidget* modal) {
+        if (modal == nullptr || modal->windowTitle() != windowTitle) return false;
+        act(modal);
+        return true;
+    });
 }
 
 void ModalUser::answer(QString text, QString title, QMessageBox::Icon icon,
                        QMessageBox::StandardButton button) {
-    then(QStringLiteral("answer \"%1\"").arg(text), [=](QWidget* modal) {
+    then(text, [=](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (box == nullptr) return false;
         EXPECT_EQ(box->text().toStdString(), text.toStdString());
         EXPECT_EQ(box->windowTitle().toStdString(), title.toStdString()) << text.toStdString();
         EXPECT_EQ(box->icon(), icon) << text.toStdString();
-        QAbstractButton* chosen = box->button(button);
-        EXPECT_NE(chosen, nullptr) << text.toStdString();
-        if (chosen != nullptr) {
+        if (QAbstractButton* chosen = box->button(button)) {
             chosen->click();
         } else {
+            ADD_FAILURE() << "no such button for " << text.toStdString();
             box->reject();
         }
         return true;
@@ -54,13 +66,8 @@ void ModalUser::answer(QString text, QString title, QMessageBox::Icon icon,
 }
 
 void ModalUser::press(QString windowTitle, QString caption) {
-    then(QStringLiteral("press \"%1\" in \"%2\"").arg(caption, windowTitle), [=](QWidget* modal) {
-        if (modal == nullptr || modal->windowTitle() != windowTitle) return false;
-        QAbstractButton* button = buttonOf(modal, caption);
-        EXPECT_NE(button, nullptr) << caption.toStdString();
-        if (button == nullptr) return false;
-        button->click();
-        return true;
+    in(windowTitle, [caption](QWidget* modal) {
+        if (QAbstractButton* button = buttonOf(modal, caption)) button->click();
     });
 }
 
@@ -96,21 +103,19 @@ void ModalUser::look() {
         }
         return;
     }
-    if (watch_) watch_(modal);
-    // Done, but a window stays open: the script ends it at the bound all the same.
+    // Done, but a window stays open: the bound ends it all the same.
     if (steps_.empty() && modal == nullptr) return;
     if (elapsed_.elapsed() > boundMs_) {
         failed_ = true;
-        failure_ = QStringLiteral("waited to %1, saw %2")
-                       .arg(steps_.empty() ? QStringLiteral("see the windows close")
-                                           : steps_.front().name,
-                            describe(modal));
+        failure_ = QStringLiteral("waited for %1 but saw %2")
+                       .arg(steps_.empty() ? QStringLiteral("the windows to close") : steps_.front().first,
+                            modal != nullptr ? modal->windowTitle() : QStringLiteral("no window"));
         return;
     }
     if (steps_.empty()) return;
-    Named next = steps_.front();
+    auto next = steps_.front();
     steps_.pop_front();
-    if (!next.step(modal)) steps_.push_front(std::move(next));
+    if (!next.second(modal)) steps_.push_front(std::move(next));
 }
 
 }  // namespace zamel::testing
