@@ -38,15 +38,14 @@ CMainFrame::CMainFrame(LoaderApp& app, QtUi& ui)
 CMainFrame::~CMainFrame() { ui_.setStatusPaneSink({}); }
 
 void CMainFrame::connectCommands() {
-    const auto command = [this](QAction* action, void (LoaderApp::*method)()) {
-        connect(action, &QAction::triggered, this,
-                [this, method] { runCommand([this, method] { (app_.*method)(); }); });
+    const auto command = [this](QAction* action, std::function<void()> run) {
+        connect(action, &QAction::triggered, this, [this, run] { runCommand(run); });
     };
-    command(form_->selectCodeFileAction, &LoaderApp::selectCodeFile);
-    command(form_->selectDatabaseFileAction, &LoaderApp::selectDatabaseFile);
-    command(form_->uploadAction, &LoaderApp::upload);
-    command(form_->autoAction, &LoaderApp::autoUpload);
-    command(form_->expertAction, &LoaderApp::expertSetup);
+    command(form_->selectCodeFileAction, [this] { app_.selectCodeFile(); });
+    command(form_->selectDatabaseFileAction, [this] { app_.selectDatabaseFile(); });
+    command(form_->uploadAction, [this] { app_.upload(); });
+    command(form_->autoAction, [this] { app_.autoUpload(); });
+    command(form_->expertAction, [this] { app_.expertSetup(); });
     connect(form_->exitAction, &QAction::triggered, this, &CMainFrame::close);
     connect(form_->statusBarAction, &QAction::toggled, form_->statusBar, &QStatusBar::setVisible);
 
