@@ -1,9 +1,7 @@
 #include "flash_upload_dialog.h"
 
-#include <algorithm>
 #include <cstdio>
 
-#include "clock.h"
 #include "file_filters.h"
 #include "flash_engine_plan.h"
 #include "image_integrity.h"
@@ -30,20 +28,15 @@ const char* fileTextFormat(FlashUploadType type) {
     return "Uploading code file -  %s";
 }
 
-void showError(Ui& ui, const char* text, MessageIcon icon = MessageIcon::Information) {
-    ui.messageBox(text, "ERROR", MessageButtons::Ok, icon);
+void showError(Ui& ui, const char* text) {
+    ui.messageBox(text, "ERROR", MessageButtons::Ok, MessageIcon::Information);
 }
 
 }  // namespace
 
 FlashUploadDialog::FlashUploadDialog(FlashVariant variant, ReceiverLink& link, Ui& ui,
                                      Clock& clock, PackageState& package)
-    : savedBaud(link.baud),
-      variant_(variant),
-      link_(link),
-      ui_(ui),
-      clock_(clock),
-      package_(package) {}
+    : TransferDialog(link, ui, clock), savedBaud(link.baud), variant_(variant), package_(package) {}
 
 FlashUploadDialog::~FlashUploadDialog() { release(); }
 
@@ -135,108 +128,11 @@ void FlashUploadDialog::startTransfer() {
     engine->statusText(statusText);
 }
 
-void FlashUploadDialog::onInit() {
-    if (!ready) return;
-    progress = 0;
-    percentText = "0%";
-    startTimer(kTimerId, kTimerPeriodMs);
-}
-
-void FlashUploadDialog::onTimer(int timerId) {
-    if (timerId != kTimerId || !engine || ended()) return;
-    advance();
-}
-
-int FlashUploadDialog::waitDescriptor() const {
-    if (!engine || ended() || !link_.portDevice) return -1;
-    // An engine that has stopped reads nothing: waking it would only spin.
-    if (engine->state == FlashLoaderState::NoPort || engine->state == FlashLoaderState::InvalidFlash)
-        return -1;
-    return link_.portDevice->descriptor();
-}
-
-void FlashUploadDialog::onReadable() {
-    if (engine && !ended()) advance();
-}
-
-// A hung-up port never brings the receiver's answer: the upload stops there rather
-// than wait for time-outs that cannot help, and it is not reported complete.
-bool FlashUploadDialog::connectionLost() {
-    if (!link_.portDevice || !link_.portDevice->hungUp()) return false;
-    stopTimer(kTimerId);
-    statusText = kConnectionLostStatus;
-    ui_.messageBox(kConnectionLostText, "ERROR", MessageButtons::Ok, MessageIcon::Stop);
-    link_.autoMode = false;
-    endDialog(DialogResult::Cancel);
-    return true;
-}
-
-void FlashUploadDialog::advance() {
-    if (connectionLost()) return;
-    // AllDone starts the protocol over on the next step: the dialog stops there.
-    while (engine->step() && engine->state != FlashLoaderState::AllDone) {
-    }
-    if (engine->state == FlashLoaderState::FileDone && !endSent_) {
-        sentTotal_ = engine->bytesSent;
-        engine->sendEnd();
-        endSent_ = true;
-        endSentMs_ = clock_.tickMs();
-    }
-    engine->statusText(statusText);
-    showPercentage();
-    if (!endSent_) return;
-    if (engine->state == FlashLoaderState::AllDone) {
-        finishTransfer();
-    } else if (clock_.tickMs() - endSentMs_ > kEndAcknowledgeLimitMs) {
-        stopTimer(kTimerId);
-        showError(ui_,
-                  "The receiver did not confirm the end of the upload.\n"
-                  "The upload may be incomplete: upload the file again.",
-                  MessageIcon::Stop);
-        endDialog(DialogResult::Cancel);
-    }
-}
-
-void FlashUploadDialog::finishTransfer() {
-    stopTimer(kTimerId);
-    if (engine->recordMode) {
-        char text[96];
-        if (engine->unitSize != sentTotal_) {
-            std::snprintf(text, sizeof text, "Sent %ld bytes\nUnit received %ld",
-                          static_cast<long>(sentTotal_), static_cast<long>(engine->unitSize));
-            ui_.messageBox(text, "SIZE ERROR", MessageButtons::Ok, MessageIcon::Stop);
-            endDialog(DialogResult::Cancel);
-            return;
-        }
-        if (engine->unitChecksum != 0) {
-            std::snprintf(text, sizeof text, "Non-zero checksum %04x", engine->unitChecksum);
-            ui_.messageBox(text, "CHECKSUM ERROR", MessageButtons::Ok, MessageIcon::Stop);
-            endDialog(DialogResult::Cancel);
-            return;
-        }
-    }
-    endDialog(DialogResult::Ok);
-}
-
-// The bar reaches 100 % when the last byte has gone; a padding byte never takes it past.
-void FlashUploadDialog::showPercentage() {
-    const double share =
-        imageTotal == 0 ? 0.0
-                        : static_cast<double>(engine->bytesSent) / static_cast<double>(imageTotal);
-    progress = std::min(100, static_cast<int>(share * 100.0 + 0.5));
+void FlashUploadDialog::showPercentage(int percent) {
+    progress = percent;
     char text[16];
     std::snprintf(text, sizeof text, "%d%%", progress);
     percentText = text;
-}
-
-void FlashUploadDialog::onCancel() {
-    if (ended()) return;
-    if (ui_.messageBox(kStopQuestion, "WARNING", MessageButtons::OkCancel, MessageIcon::Warning) !=
-        MessageAnswer::Ok)
-        return;
-    stopTimer(kTimerId);
-    link_.autoMode = false;
-    endDialog(DialogResult::Cancel);
 }
 
 }  // namespace zamel
