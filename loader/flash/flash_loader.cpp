@@ -71,7 +71,10 @@ FlashLoader::FlashLoader(ImageFile& image, SerialStream& stream, bool recordMode
       verifyEcho(verifyEcho),
       link_(link),
       clock_(clock),
-      phaseSource_(phaseSource) {
+      phaseSource_(phaseSource),
+      firstImage_(&image),
+      firstBaseAddress_(baseAddress),
+      firstEndAddress_(endAddress) {
     std::uint16_t errorBits = 0;
     state =
         stream.status(errorBits) != kSerialOk ? FlashLoaderState::NoPort : FlashLoaderState::Reset;
@@ -155,9 +158,8 @@ void FlashLoader::startSecondFile(ImageFile& nextImage, std::uint32_t nextBaseAd
 }
 
 bool FlashLoader::onReset() {
-    bytesSent = 0;
+    startOverFromFirstFile();
     recordCounter = 0;
-    currentAddress = baseAddress;
     state = FlashLoaderState::NoConnect;
     debugLog.line("RESET");
     if (image->isSRecord) restartImage();
@@ -372,8 +374,7 @@ bool FlashLoader::onWaitRec() {
         return true;
     }
     if (reply == kRestartFile) {
-        currentAddress = baseAddress;
-        bytesSent = 0;
+        startOverFromFirstFile();
         // Record-mode frames carry the record number: restarting the file
         // without restarting the count would label its first record wrongly.
         if (recordMode) recordCounter = 0;
@@ -547,6 +548,22 @@ bool FlashLoader::onAllDone() {
     state = FlashLoaderState::Reset;
     debugLog.line("ALL DONE");
     return moreWaiting();
+}
+
+// The unit erases its whole range again when it starts over, and that range covers
+// the second file's as well. The boot-block reload reads the image by offset from
+// address 0 once it has begun, so its base address is put back too.
+void FlashLoader::startOverFromFirstFile() {
+    if (image != firstImage_) {
+        debugLog.line("FIRST FILE AGAIN - %08lx to %08lx",
+                      static_cast<unsigned long>(firstBaseAddress_),
+                      static_cast<unsigned long>(firstEndAddress_));
+    }
+    image = firstImage_;
+    baseAddress = firstBaseAddress_;
+    endAddress = firstEndAddress_;
+    currentAddress = baseAddress;
+    bytesSent = 0;
 }
 
 bool FlashLoader::moreWaiting() { return stream->receiveCount() > 0; }

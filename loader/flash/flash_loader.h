@@ -53,7 +53,9 @@ class FlashLoader {
     bool step();
     // Sends the end frame, waits until it has left the port, enters SendEnd.
     void sendEnd();
-    // Continues the transfer with a second image; no erase is sent for it.
+    // Continues the transfer with a second image; no erase is sent for it. A unit
+    // that starts over later (0x84, 0x87) has erased both files, so the engine then
+    // goes back to the first image at its own address and sends both again.
     void startSecondFile(ImageFile& image, std::uint32_t baseAddress);
     // Replaces `text` with the status text of the current state (unchanged while
     // the engine reads a record number).
@@ -118,6 +120,8 @@ class FlashLoader {
     bool onAllDone();
 
     bool moreWaiting();
+    // Back to the start of the first file, at the address the transfer began with.
+    void startOverFromFirstFile();
     bool timedOut(std::int64_t limitSeconds) const;
     void noteSendTime();
     void sendEraseFrame();
@@ -148,6 +152,10 @@ class FlashLoader {
     const ReceiverLink& link_;
     const Clock& clock_;
     const LegacyPhaseSource* phaseSource_;
+    // The first file of the transfer, where the engine starts over.
+    ImageFile* firstImage_;
+    std::uint32_t firstBaseAddress_;
+    std::uint32_t firstEndAddress_;
     // The first record of record mode goes out behind the request still queued.
     bool keepTransmitQueue_ = false;
     // S-record blocks read since the image was last rewound, and the start addresses

@@ -127,12 +127,18 @@ bool EngineRig::logHas(const std::string& line) const {
     return false;
 }
 
-bool EngineRig::transferTo(ScriptedUnit& unit) {
+bool EngineRig::transferTo(ScriptedUnit& unit, ImageFile* second, std::uint32_t secondBase) {
     unitSends({0xAA});
     for (int round = 0; round < 1000; ++round) {
         runEngine();
         if (engine->state == FlashLoaderState::AllDone) return true;
-        if (engine->state == FlashLoaderState::FileDone) engine->sendEnd();
+        if (engine->state == FlashLoaderState::FileDone) {
+            if (second != nullptr && engine->image != second) {
+                engine->startSecondFile(*second, secondBase);
+                continue;
+            }
+            engine->sendEnd();
+        }
         const auto replies = unit.take(unitReadsAll());
         if (!unit.fault().empty()) return false;
         if (!replies.empty()) unitSends(replies);

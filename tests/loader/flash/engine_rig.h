@@ -51,9 +51,11 @@ class EngineRig : public ::testing::Test {
     std::vector<std::string> logLines() const;
     bool logHas(const std::string& line) const;
 
-    // Runs a whole transfer against `unit`: sends the end frame at FileDone and
-    // stops at AllDone. False when it did not finish within the bound.
-    bool transferTo(class ScriptedUnit& unit);
+    // Runs a whole transfer against `unit`: at FileDone starts the second image (when
+    // given and not sent yet) or sends the end frame, and stops at AllDone. False
+    // when it did not finish within the bound.
+    bool transferTo(class ScriptedUnit& unit, ImageFile* second = nullptr,
+                    std::uint32_t secondBase = 0);
 
     TempWorkDir dir;
     PtyPair pty;

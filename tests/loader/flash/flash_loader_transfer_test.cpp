@@ -81,6 +81,45 @@ TEST_F(FlashLoaderTransferTest, RecordModeMapArrivesWholeAndReportsChecksumAndSi
     EXPECT_EQ(engine->unitSize, 0x00011194u);
 }
 
+// One erase covers both files of a legacy transfer: a unit that starts over while
+// the second file goes has lost the first as well, so both must go again.
+TEST_F(FlashLoaderTransferTest, StartingOverDuringTheSecondFileSendsBothFilesAgain) {
+    using Trouble = ScriptedUnit::Trouble;
+    for (const Trouble trouble : {Trouble::WriteFail, Trouble::RestartFile}) {
+        SCOPED_TRACE(static_cast<int>(trouble));
+        const Bytes code = patternImage(5000);
+        const Bytes database(3000, 0x3C);
+        openImage(code, "code.bin");
+        ASSERT_TRUE(writeWholeFile(dir.file("data.bin"), database));
+        ImageFile second(dir.file("data.bin"));
+        startEngine(false, 0, 0x1FFFFF, true);
+        ScriptedUnit unit(false, 32);
+        unit.troubleAt(3 + 2, trouble);  // the code takes three frames
+        ASSERT_TRUE(transferTo(unit, &second, 0xA0000)) << unit.fault();
+        EXPECT_EQ(unit.flash(0, code.size()), code);
+        EXPECT_EQ(unit.flash(0xA0000, database.size()), database);
+        EXPECT_TRUE(logHas("FIRST FILE AGAIN - 00000000 to 00011388"));
+        engine->closeLog();
+        engine.reset();
+        unitReadsAll();
+    }
+}
+
+// The boot-block reload reads the code image at its own offset; starting over must
+// not turn that into address 0, outside the erased boot block.
+TEST_F(FlashLoaderTransferTest, BootBlockReloadStartsOverAtTheBootBlock) {
+    link.reloadBootBlock = true;
+    const Bytes code = patternImage(0x70000 + 3000);
+    openImage(code);
+    startEngine(false, 0x70000, 0x9FFFF, true);
+    ScriptedUnit unit(false, 3);
+    unit.troubleAt(2, ScriptedUnit::Trouble::RestartFile);
+    ASSERT_TRUE(transferTo(unit)) << unit.fault();
+    EXPECT_EQ(unit.flash(0x70000, 3000), Bytes(code.begin() + 0x70000, code.end()));
+    EXPECT_EQ(unit.flash(0, 1980), Bytes(1980, 0xFF));
+    EXPECT_EQ(unit.recordsTaken(), 2 + 1);
+}
+
 TEST_F(FlashLoaderTransferTest, DebugLogOfACleanTransfer) {
     openImage(Bytes{0x01, 0x02, 0x03, 0x04, 0x05});
     startEngine(false, kCodeBase, 0x2D000005, true);

@@ -135,6 +135,9 @@ void ScriptedUnit::meetTrouble(std::vector<std::uint8_t>& replies) {
             replies.insert(replies.end(), {0x84, 0xAA});
             return;
         case Trouble::RestartFile:
+            flash_.clear();
+            records_.clear();
+            kept_.clear();
             replies.insert(replies.end(), {0x87, 0x55});
             return;
         case Trouble::RewindRecord:

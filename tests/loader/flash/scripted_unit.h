@@ -18,7 +18,7 @@ class ScriptedUnit {
     // kept; where the unit asks for earlier records again, it has lost them too.
     enum class Trouble {
         WriteFail,     // 0x84, then a new greeting: the transfer starts over, flash erased
-        RestartFile,   // 0x87, then 0x55: the file goes again from its start
+        RestartFile,   // 0x87, then 0x55: the range erased again, the transfer goes again
         RewindRecord,  // 0x55, 0x89 and a record number: the record before is lost
         EchoEarlier,   // two debug words naming the record two back: the one between is lost
     };
