@@ -7,6 +7,7 @@
 #include "flash_map_dialog.h"
 #include "flash_plain_dialog.h"
 #include "identification_sequence.h"
+#include "legacy_upload_dialog.h"
 #include "link_field_text.h"
 #include "package_file.h"
 #include "receiver_link.h"
@@ -88,6 +89,9 @@ void LoaderApp::upload() {
         return;
     }
     switch (link_.receiverClass) {
+        case ReceiverClass::Legacy:
+            uploadToLegacy();
+            break;
         case ReceiverClass::FlashMapping:
             uploadToFlashMapping();
             break;
@@ -97,6 +101,41 @@ void LoaderApp::upload() {
         default:
             break;
     }
+}
+
+// Older NAV 415/420 firmware needs its boot block reloaded after new code: the
+// receiver is powered on again and a second pass sends the boot block (or, when the
+// first pass did not complete, the second pass is an ordinary one).
+void LoaderApp::uploadToLegacy() {
+    if (runLegacyPass()) {
+        switch (legacyDialog_->uploadType) {
+            case kLegacyCode:
+                report("Upload of CODE complete");
+                link_.codeSelected = false;
+                break;
+            case kLegacyDatabase:
+                report("Upload of DATABASE complete");
+                link_.dataSelected = false;
+                break;
+            default:
+                report("Upload complete");
+                break;
+        }
+        if (legacyDialog_->bootReloadNeeded) link_.reloadBootBlock = true;
+    }
+    if (legacyDialog_->bootReloadNeeded) {
+        legacyDialog_.reset();
+        ui_.messageBox("Power on unit to continue loading\nand click OK", "Reload Boot Loader",
+                       MessageButtons::Ok, MessageIcon::Information);
+        if (runLegacyPass()) report("Upload complete");
+        link_.reloadBootBlock = false;
+    }
+    legacyDialog_.reset();
+}
+
+bool LoaderApp::runLegacyPass() {
+    legacyDialog_ = std::make_unique<LegacyUploadDialog>(link_, ui_, clock_, *this, this);
+    return legacyDialog_->ready && ui_.runModal(*legacyDialog_) == DialogResult::Ok;
 }
 
 void LoaderApp::uploadToFlashMapping() {
@@ -190,6 +229,9 @@ void LoaderApp::expertSetup() {
     ui_.runModal(dialog);
 }
 
-std::optional<int> LoaderApp::legacyPhase() const { return std::nullopt; }
+std::optional<int> LoaderApp::legacyPhase() const {
+    if (!legacyDialog_) return std::nullopt;
+    return legacyDialog_->phase;
+}
 
 }  // namespace zamel

@@ -11,6 +11,7 @@ namespace zamel {
 class Clock;
 class FlashMapDialog;
 class FlashPlainDialog;
+class LegacyUploadDialog;
 class ReceiverLink;
 class Ui;
 
@@ -51,9 +52,15 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     // "&Upload" is offered without a package, or in expert mode.
     bool uploadEnabled() const;
 
+    // The phase of the running NAV 415/420 upload, for the engine; none without one.
     std::optional<int> legacyPhase() const override;
+    // The NAV 415/420 upload dialog of the running command, or none.
+    const LegacyUploadDialog* legacyUploadDialog() const { return legacyDialog_.get(); }
 
   private:
+    void uploadToLegacy();
+    // Creates the legacy dialog, shows it when ready; true when it ended with OK.
+    bool runLegacyPass();
     void uploadToFlashMapping();
     void uploadToFlashPlain();
     void mapFollowUp();
@@ -62,6 +69,7 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     ReceiverLink& link_;
     Ui& ui_;
     Clock& clock_;
+    std::unique_ptr<LegacyUploadDialog> legacyDialog_;
     std::unique_ptr<FlashMapDialog> flashMapDialog_;
     std::unique_ptr<FlashPlainDialog> flashPlainDialog_;
 };
