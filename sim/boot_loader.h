@@ -68,6 +68,10 @@ class BootLoader {
     const char* stateName() const;
     UploadMode mode() const { return mode_; }
     const FlashMemory& flash() const { return flash_; }
+    // The first address of the last erase frame taken; none before one.
+    std::optional<std::uint32_t> eraseStart() const {
+        return eraseRange_ ? std::optional(eraseRange_->first) : std::nullopt;
+    }
     std::optional<TransferEvent> takeEvent();
 
   private:

@@ -41,10 +41,7 @@ bool Receiver::receive(std::uint8_t byte, long sentAtBaud, SimTime now) {
     if (mode_ == Mode::BootLoader) {
         if (sentAtBaud != config_.loaderBaud) return false;
         bootLoader_.receive(byte, now);
-        if (bootLoader_.state() == BootLoader::State::Done) {
-            mode_ = Mode::Firmware;
-            sentences_.reset();
-        }
+        if (bootLoader_.state() == BootLoader::State::Done) afterTransfer(now);
         return true;
     }
     if (sentAtBaud != config_.baud) {
@@ -123,6 +120,16 @@ void Receiver::enterBootLoader(UploadMode mode, SimTime now) {
     pendingUpload_.reset();
     sentences_.reset();
     bootLoader_.start(mode, now);
+}
+
+void Receiver::afterTransfer(SimTime now) {
+    // Program code goes from address 0; the boot block from further up.
+    if (config_.identity.reloadsBootBlockAfterCode() && bootLoader_.eraseStart() == 0u) {
+        enterBootLoader(UploadMode::Address, now);
+        return;
+    }
+    mode_ = Mode::Firmware;
+    sentences_.reset();
 }
 
 void Receiver::tick(SimTime now) {

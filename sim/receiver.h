@@ -54,6 +54,8 @@ class Receiver {
     void sendNoise(SimTime now);
     void sendGarbage(SimTime now);
     void enterBootLoader(UploadMode mode, SimTime now);
+    // The firmware takes over again, or the boot loader stays for the boot block.
+    void afterTransfer(SimTime now);
 
     ReceiverConfig config_;
     FaultPlan& faults_;

@@ -10,6 +10,7 @@ constexpr std::string_view kLegacyModelName = "NAV 415/420";
 // The version text runs from position 13; the model name starts at position 22.
 constexpr std::size_t kVersionFieldWidth = 9;
 constexpr unsigned long kPlainMapLimit = 2'500'000;
+constexpr unsigned long kFirstFirmwareWithoutBootReload = 3;
 
 constexpr ModelProfile kModels[] = {
     {"NAV415/420", "024", "2097152,65536,0", "1,0,POI,1.00,2097152", true},
@@ -101,6 +102,12 @@ bool UnitIdentity::isPlainVariant() const {
     unsigned long value = 0;
     if (parseUnsigned(field(memory, 1), value) && value == 0) return true;
     return parseUnsigned(field(mapHeader, 4), value) && value < kPlainMapLimit;
+}
+
+bool UnitIdentity::reloadsBootBlockAfterCode() const {
+    unsigned long major = 0;
+    return carriesModelName && parseUnsigned(firmware.substr(0, firmware.find('.')), major) &&
+           major < kFirstFirmwareWithoutBootReload;
 }
 
 UploadMode UnitIdentity::uploadModeFor(UploadCommand command) const {

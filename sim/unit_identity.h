@@ -51,6 +51,9 @@ struct UnitIdentity {
     // or its map header's fifth field is below 2,500,000. Its base map takes an erase
     // and addressed records instead of the record mode of the mapping models.
     bool isPlainVariant() const;
+    // A NAV 415/420 with firmware older than 3: once new code is written, its boot
+    // block must be reloaded, so the unit starts in its boot loader again for it.
+    bool reloadsBootBlockAfterCode() const;
     UploadMode uploadModeFor(UploadCommand command) const;
 };
 
