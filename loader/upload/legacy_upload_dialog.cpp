@@ -106,8 +106,7 @@ void LegacyUploadDialog::chooseUploadType() {
         uploadType = kLegacyDatabase;
     } else {
         uploadType = askLegacyUploadType(link_, ui_);
-        includeDatabase =
-            uploadType == kLegacyDatabase || uploadType == kLegacyCodeAndDatabase;
+        includeDatabase = uploadType == kLegacyDatabase || uploadType == kLegacyCodeAndDatabase;
     }
 }
 

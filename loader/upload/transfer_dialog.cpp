@@ -35,7 +35,8 @@ int TransferDialog::waitDescriptor() const {
     const FlashLoader* engine = transferEngine();
     if (engine == nullptr || ended() || !link_.portDevice) return -1;
     // An engine that has stopped reads nothing: waking it would only spin.
-    if (engine->state == FlashLoaderState::NoPort || engine->state == FlashLoaderState::InvalidFlash)
+    if (engine->state == FlashLoaderState::NoPort ||
+        engine->state == FlashLoaderState::InvalidFlash)
         return -1;
     return link_.portDevice->descriptor();
 }

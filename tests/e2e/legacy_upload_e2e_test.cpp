@@ -1,5 +1,3 @@
-#include "legacy_upload_dialog.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "e2e_files.h"
+#include "legacy_upload_dialog.h"
 #include "legacy_upload_type_dialog.h"
 #include "loader_app.h"
 #include "pty_pair.h"
@@ -64,10 +63,10 @@ class LegacyUploadEndToEnd : public ::testing::Test {
     void startReceiver(const std::string& firmware, const std::string& region,
                        std::vector<std::string> extra = {}) {
         std::vector<std::string> args = {
-            "--dir",        dir.path(),         "--port",           "1",
-            "--model",      "NAV415/420",       "--firmware",       firmware,
-            "--poi-region", region,             "--flash-out-each", dir.file("flash"),
-            "--erase-ms",   "1",                "--transcript",     dir.file("transcript.txt")};
+            "--dir",        dir.path(),   "--port",           "1",
+            "--model",      "NAV415/420", "--firmware",       firmware,
+            "--poi-region", region,       "--flash-out-each", dir.file("flash"),
+            "--erase-ms",   "1",          "--transcript",     dir.file("transcript.txt")};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_TRUE(receiver.start(args)) << "receiver-sim did not become ready";
         ui.setClock(&clock);
@@ -321,8 +320,9 @@ TEST_P(LegacyDamagedFile, IsRefusedBeforeTheReceiverIsTouched) {
                     LegacyUploadTypeDialog::kProgramCodeAndDatabase);
     ui.expectChoice("UPLOAD FILE", "Upload File");
     ui.expectChoice("UPLOAD FILE", "Upload File");
-    ui.expectMessage(damaged + " is damaged: line 2 has a wrong checksum.\n\nNothing was sent to "
-                               "the receiver.",
+    ui.expectMessage(damaged +
+                         " is damaged: line 2 has a wrong checksum.\n\nNothing was sent to "
+                         "the receiver.",
                      "ERROR", MessageIcon::Stop);
     app.upload();
 
