@@ -1,5 +1,6 @@
 #include "flash_loader.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "clock.h"
@@ -663,11 +664,30 @@ std::span<std::uint8_t> FlashLoader::recordData() {
 }
 
 std::int16_t FlashLoader::readImageBlock(std::uint32_t& address) {
-    const std::int16_t count = image->readBlock(recordData(), kRecordDataLength, address);
+    std::int16_t count = image->readBlock(recordData(), kRecordDataLength, address);
+    if (count > 0 && image->isSRecord && link_.reloadBootBlock)
+        count = keepBootBlock(count, address);
     if (count > 0 && image->isSRecord) {
         ++blocksRead_;
         lastBlockStarts_[0] = lastBlockStarts_[1];
         lastBlockStarts_[1] = address;
+    }
+    return count;
+}
+
+// A binary image is read from the boot block's offset; an S-record image is read
+// from its first record, so what lies below the boot block is passed over here and
+// a block that runs into the boot block loses its front.
+std::int16_t FlashLoader::keepBootBlock(std::int16_t count, std::uint32_t& address) {
+    const std::uint32_t bootBlock = firstBaseAddress_;
+    while (count > 0 && std::uint64_t{address} + static_cast<std::uint64_t>(count) <= bootBlock)
+        count = image->readBlock(recordData(), kRecordDataLength, address);
+    if (count > 0 && address < bootBlock) {
+        const auto below = static_cast<std::int16_t>(bootBlock - address);
+        const std::span<std::uint8_t> data = recordData();
+        std::copy(data.begin() + below, data.begin() + count, data.begin());
+        count = static_cast<std::int16_t>(count - below);
+        address = bootBlock;
     }
     return count;
 }

@@ -136,6 +136,8 @@ class FlashLoader {
     // and reading forward again with the same request, which gives the same blocks.
     std::span<std::uint8_t> recordData();
     std::int16_t readImageBlock(std::uint32_t& address);
+    // The boot-block reload sends only what lies from the boot block up.
+    std::int16_t keepBootBlock(std::int16_t count, std::uint32_t& address);
     // False, logged and stopped when the image cannot be read from its start again.
     bool restartImage();
     // Rewinds and reads forward until the block wanted next: the one before the

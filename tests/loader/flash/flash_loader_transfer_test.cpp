@@ -120,6 +120,20 @@ TEST_F(FlashLoaderTransferTest, BootBlockReloadStartsOverAtTheBootBlock) {
     EXPECT_EQ(unit.recordsTaken(), 2 + 1);
 }
 
+// An S-record image is read from its first record: only its data from the boot
+// block up may go, also when a block runs into the boot block.
+TEST_F(FlashLoaderTransferTest, BootBlockReloadOfAnSRecordImageSendsOnlyTheBootBlock) {
+    link.reloadBootBlock = true;
+    const Bytes code = patternImage(0x70000 + 3000);
+    openImage(sRecordText(0, code, 120), "code.hex");  // blocks of 2040 bytes
+    startEngine(false, 0x70000, 0x9FFFF, true);
+    ScriptedUnit unit(false, 3);
+    unit.troubleAt(2, ScriptedUnit::Trouble::RestartFile);
+    ASSERT_TRUE(transferTo(unit)) << unit.fault();
+    EXPECT_EQ(unit.flash(0x70000, 3000), Bytes(code.begin() + 0x70000, code.end()));
+    EXPECT_EQ(unit.flash(0x70000 - 2040, 2040), Bytes(2040, 0xFF));
+}
+
 TEST_F(FlashLoaderTransferTest, DebugLogOfACleanTransfer) {
     openImage(Bytes{0x01, 0x02, 0x03, 0x04, 0x05});
     startEngine(false, kCodeBase, 0x2D000005, true);
