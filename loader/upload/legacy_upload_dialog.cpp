@@ -192,15 +192,15 @@ void LegacyUploadDialog::openImages() {
 bool LegacyUploadDialog::imagesIntact() {
     if (codeImage && codeImage->isOpen) {
         const auto bytes = checkImageIntegrity(*codeImage, ui_);
-        if (!bytes) return ready = false;
-        codeBytes_ = *bytes;
+        if (bytes) codeBytes_ = *bytes;
+        ready = bytes.has_value();
     }
-    if (includeDatabase && databaseImage) {
+    if (ready && includeDatabase && databaseImage) {
         const auto bytes = checkImageIntegrity(*databaseImage, ui_);
-        if (!bytes) return ready = false;
-        databaseBytes_ = *bytes;
+        if (bytes) databaseBytes_ = *bytes;
+        ready = bytes.has_value();
     }
-    return true;
+    return ready;
 }
 
 void LegacyUploadDialog::startTransfer() {
