@@ -9,6 +9,7 @@
 #include "flash_upload_dialog.h"
 #include "header_query_dialog.h"
 #include "header_query_view.h"
+#include "legacy_upload_dialog.h"
 #include "protocol_probe_dialog.h"
 #include "protocol_probe_view.h"
 #include "upload_confirm_dialog.h"
@@ -30,6 +31,10 @@ DialogView* makeDialogView(DialogHost& host) {
     if (auto* dialog = dynamic_cast<FlashUploadDialog*>(&controller))
         return new UploadStatusView(
             {dialog->fileText, dialog->statusText, dialog->percentText, dialog->progress}, host);
+    if (auto* dialog = dynamic_cast<LegacyUploadDialog*>(&controller))
+        return new UploadStatusView({dialog->currentFileText, dialog->statusLine,
+                                     dialog->percentText, dialog->progress},
+                                    host);
     if (auto* dialog = dynamic_cast<UploadFileDialog*>(&controller))
         return new UploadFileView(*dialog, host);
     if (auto* dialog = dynamic_cast<UploadConfirmDialog*>(&controller))
