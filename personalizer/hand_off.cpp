@@ -11,6 +11,9 @@ namespace tagwright {
 
 namespace {
 
+// Where an install puts the read-me, seen from the installed program.
+constexpr const char* kInstalledDocDir = TAGWRIGHT_INSTALLED_DOC_DIR;
+
 bool fileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
@@ -28,24 +31,42 @@ std::string format(const char* pattern, Args... args) {
     return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
+// The first of the paths that exists, else the first.
+std::string firstExisting(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (fileExists(path)) {
+            return path;
+        }
+    }
+    return paths.front();
+}
+
 }  // namespace
 
 HandOff::HandOff(std::string workDir, std::string programDir, PersonalizerUi& ui,
                  ProcessStarter& starter)
     : workDir_(std::move(workDir)), programDir_(std::move(programDir)), ui_(ui), starter_(starter) {}
 
+// What the user put beside the settings comes first; what came with the
+// program is the fallback: the read-me beside it in the build and in the
+// documentation directory after an install, the loader beside it after an
+// install. Without any, the path in the working directory.
 std::string HandOff::readMePath() const {
-    // A read-me in the working directory is the user's own and comes first;
-    // the one shipped with the program is the fallback.
-    const std::string inWorkDir = workDir_ + "/" + kReadMeName;
-    if (fileExists(inWorkDir) || programDir_.empty()) {
-        return inWorkDir;
+    std::vector<std::string> paths = {workDir_ + "/" + kReadMeName};
+    if (!programDir_.empty()) {
+        paths.push_back(programDir_ + "/" + kReadMeName);
+        paths.push_back(programDir_ + "/" + kInstalledDocDir + "/" + kReadMeName);
     }
-    const std::string besideProgram = programDir_ + "/" + kReadMeName;
-    return fileExists(besideProgram) ? besideProgram : inWorkDir;
+    return firstExisting(paths);
 }
 
-std::string HandOff::loaderPath() const { return workDir_ + "/" + kLoaderName; }
+std::string HandOff::loaderPath() const {
+    std::vector<std::string> paths = {workDir_ + "/" + kLoaderName};
+    if (!programDir_.empty()) {
+        paths.push_back(programDir_ + "/" + kLoaderName);
+    }
+    return firstExisting(paths);
+}
 
 bool HandOff::openReadMe() {
     const std::string path = readMePath();

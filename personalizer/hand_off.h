@@ -17,19 +17,21 @@ class HandOff {
     static constexpr const char* kViewer = "xdg-open";
     static constexpr const char* kLoaderName = "zamel";
 
-    // programDir is the directory of the running program, where the read-me
-    // is shipped; empty when unknown.
+    // programDir is the directory of the running program, beside which the
+    // build puts the read-me and an install puts the loader; empty when unknown.
     HandOff(std::string workDir, std::string programDir, PersonalizerUi& ui,
             ProcessStarter& starter);
 
     // Shows the read-me in the viewer found on the search path.
     bool openReadMe();
-    // Starts workDir/zamel with no arguments.
+    // Starts the loader with no arguments, in the working directory.
     bool startLoader();
 
-    // ReadMeTagwright.txt in workDir, else the one beside the program; the
-    // path in workDir when neither exists.
+    // ReadMeTagwright.txt in workDir, else the one beside the program, else
+    // the installed one; the path in workDir when none exists.
     std::string readMePath() const;
+    // zamel in workDir, else the one beside the program; the path in workDir
+    // when neither exists.
     std::string loaderPath() const;
 
   private:

@@ -31,7 +31,7 @@ struct StartupPorts {
     ProcessStarter& starter;
     PersonalizerWindow& window;
     Pause pause;
-    std::string programDir;  // where the program and its read-me are installed
+    std::string programDir;  // where the program is installed, with its read-me and the loader
 };
 
 // The whole run of the personalizer: working directory, settings, start-up

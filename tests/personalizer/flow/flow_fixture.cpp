@@ -12,8 +12,8 @@
 
 namespace tagwright::testing {
 
-FirmwareImageBuilder amberImage() {
-    FirmwareImageBuilder image(20);
+FirmwareImageBuilder amberImage(std::size_t recordCount, std::uint32_t baseAddress) {
+    FirmwareImageBuilder image(recordCount, baseAddress);
     image.placeString(AmberLayout::kTitle, "WARNING!")
         .place(AmberLayout::kTitle + 9, std::string(3, '\0'));
     image.setByte(AmberLayout::kMessage - 1, 0)

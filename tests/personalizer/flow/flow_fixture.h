@@ -33,8 +33,9 @@ inline constexpr const char* kFrenchMessage =
     "es fournies \xE0 titre indicatif.";
 inline constexpr const char* kOliveMessage = "All data is provided for your info.";
 
-// The factory image of the first family, with English and French texts.
-FirmwareImageBuilder amberImage();
+// The factory image of the first family, with English and French texts; by
+// default 20 records from 0x1000.
+FirmwareImageBuilder amberImage(std::size_t recordCount = 20, std::uint32_t baseAddress = 0x1000);
 // The factory image of the Talvane Olive family, English texts only; its
 // disclaimer is cut by a record boundary after "All data ".
 FirmwareImageBuilder oliveImage();

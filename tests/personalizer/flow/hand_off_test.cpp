@@ -85,6 +85,19 @@ TEST_F(HandOffTest, ReadMeBesideTheProgramServesWhenTheWorkingDirectoryHasNone) 
     record = testing::waitForRecord(dir.file("record"), 10s);
     ASSERT_EQ(record.size(), 3u);
     EXPECT_EQ(record[2], programDir + "/ReadMeTagwright.txt");
+
+    // Installed, the program sits in bin/ and its read-me in share/doc/.
+    const std::string installed = dir.file("share/doc/zamel-tagwright/ReadMeTagwright.txt");
+    for (const char* sub : {"share", "share/doc", "share/doc/zamel-tagwright"}) {
+        makeDirectory(dir.file(sub));
+    }
+    writeFile(installed, "Installed read-me.\n");
+    ::unlink(dir.file("record").c_str());
+    ::unlink((programDir + "/ReadMeTagwright.txt").c_str());
+    EXPECT_TRUE(handOff.openReadMe());
+    record = testing::waitForRecord(dir.file("record"), 10s);
+    ASSERT_EQ(record.size(), 3u);
+    EXPECT_EQ(record[2], programDir + "/../share/doc/zamel-tagwright/ReadMeTagwright.txt");
     EXPECT_TRUE(ui.shown.empty());
 }
 
@@ -96,6 +109,21 @@ TEST_F(HandOffTest, StartsTheLoaderBesideTheSettingsWithoutArguments) {
     const auto record = testing::waitForRecord(dir.file("record"), 10s);
     ASSERT_EQ(record.size(), 2u);
     EXPECT_EQ(record[1], "0");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+// After an install the loader sits beside Tagwright, not beside the settings;
+// one in the working directory still comes first.
+TEST_F(HandOffTest, LoaderBesideTheProgramServesWhenTheWorkingDirectoryHasNone) {
+    testing::writeRecordingProgram(programDir + "/zamel", dir.file("installed-record"));
+    EXPECT_EQ(handOff.loaderPath(), programDir + "/zamel");
+    EXPECT_TRUE(handOff.startLoader());
+    EXPECT_EQ(testing::waitForRecord(dir.file("installed-record"), 10s).size(), 2u);
+
+    testing::writeRecordingProgram(dir.file("zamel"), dir.file("record"));
+    EXPECT_EQ(handOff.loaderPath(), dir.file("zamel"));
+    EXPECT_TRUE(handOff.startLoader());
+    EXPECT_EQ(testing::waitForRecord(dir.file("record"), 10s).size(), 2u);
     EXPECT_TRUE(ui.shown.empty());
 }
 
