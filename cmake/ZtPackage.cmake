@@ -11,12 +11,17 @@ endforeach()
 
 set(ZT_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 set(ZT_ICON_DIR ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
-foreach(icon zamel tagwright)
-  install(FILES ${ZT_RESOURCES}/${icon}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES ${ZT_RESOURCES}/icons/${icon}.svg DESTINATION ${ZT_ICON_DIR}/scalable/apps)
+# Each window program's desktop entry and icon carry its name in lower case.
+foreach(program Tagwright zamel)
+  if(NOT TARGET ${program})
+    continue()
+  endif()
+  string(TOLOWER ${program} entry)
+  install(FILES ${ZT_RESOURCES}/${entry}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${ZT_RESOURCES}/icons/${entry}.svg DESTINATION ${ZT_ICON_DIR}/scalable/apps)
   foreach(size 48 256)
-    install(FILES ${ZT_RESOURCES}/icons/${icon}-${size}.png
-      DESTINATION ${ZT_ICON_DIR}/${size}x${size}/apps RENAME ${icon}.png)
+    install(FILES ${ZT_RESOURCES}/icons/${entry}-${size}.png
+      DESTINATION ${ZT_ICON_DIR}/${size}x${size}/apps RENAME ${entry}.png)
   endforeach()
 endforeach()
 

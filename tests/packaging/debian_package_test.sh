@@ -5,6 +5,7 @@
 # Arguments: the build directory, the source directory, the installed programs
 # (a CMake list).
 set -euo pipefail
+shopt -s nullglob
 build=$1
 source=$2
 IFS=';' read -r -a programs <<<"$3"
@@ -35,8 +36,8 @@ expected=("$doc/ReadMeZamel.txt" "$doc/README.receiver-sim.md")
 [ -f "$source/resources/ReadMeTagwright.txt" ] && expected+=("$doc/ReadMeTagwright.txt")
 for program in "${programs[@]}"; do
   expected+=("usr/bin/$program")
-done
-for entry in zamel tagwright; do
+  [ "$program" = receiver-sim ] && continue
+  entry=${program,,}
   expected+=("usr/share/applications/$entry.desktop" "$icons/scalable/apps/$entry.svg"
     "$icons/48x48/apps/$entry.png" "$icons/256x256/apps/$entry.png")
 done
