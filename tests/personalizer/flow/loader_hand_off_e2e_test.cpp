@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "flow_fixture.h"
 #include "personalizer_dialog.h"
@@ -89,30 +88,6 @@ class CapturedOutput {
     std::string text_;
 };
 
-// Programs started while it lives see no display, as on a console: the loader
-// then runs without a window.
-class NoDisplay {
-  public:
-    NoDisplay() {
-        for (const char* name : kNames) {
-            const char* value = std::getenv(name);
-            saved_.push_back(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
-            ::unsetenv(name);
-        }
-    }
-    ~NoDisplay() {
-        for (std::size_t i = 0; i < saved_.size(); ++i) {
-            if (saved_[i]) ::setenv(kNames[i], saved_[i]->c_str(), 1);
-        }
-    }
-    NoDisplay(const NoDisplay&) = delete;
-    NoDisplay& operator=(const NoDisplay&) = delete;
-
-  private:
-    static constexpr const char* kNames[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-    std::vector<std::optional<std::string>> saved_;
-};
-
 // Ends what a failed run left behind: processes started in the scratch directory.
 void killProcessesIn(const std::string& dir) {
     DIR* proc = ::opendir("/proc");
@@ -143,6 +118,10 @@ std::string bytesOf(const std::string& srecordPath) {
 class LoaderHandOffEndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
+        // No display, as on a console: the loader then runs without a window.
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            ::unsetenv(name);
+        }
         testing::prepareWorkDir(dir.path());
         // The factory firmware of these runs is also the Talvane's program code:
         // S3 records from 0x2D004000 with the version record at 0x2D004E00.
@@ -173,7 +152,6 @@ class LoaderHandOffEndToEnd : public ::testing::Test {
         CapturedOutput output;
         {
             testing::SearchPath path(dir.file("bin"));
-            NoDisplay noDisplay;
             dialog.onSaveChanges({"MY GPS", testing::kAmberMessage, "PRESS ENTER TO AGREE"});
         }
         output.restore();
