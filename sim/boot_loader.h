@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "breach_log.h"
 #include "fault_plan.h"
 #include "flash_memory.h"
 #include "frame_reader.h"
@@ -17,6 +18,7 @@ namespace zamel::sim {
 // Bytes of the flash-loader protocol, seen from the unit.
 namespace loader_byte {
 inline constexpr std::uint8_t kOk = 0x55;
+inline constexpr std::uint8_t kRecWait = 0x77;
 inline constexpr std::uint8_t kHello = 0xAA;
 inline constexpr std::uint8_t kEraseRequest = 0x6A;
 inline constexpr std::uint8_t kColdStart = 0x69;
@@ -30,21 +32,32 @@ inline constexpr std::uint8_t kDebug = 0x8E;
 inline constexpr std::uint8_t kSectorErased = 0x8F;
 }  // namespace loader_byte
 
-// What became of a transfer, for the program around the receiver.
+// What became of a transfer, and protocol errors, for the program around the receiver.
 struct TransferEvent {
-    enum class Kind { Completed, Failed, Unplug };
+    enum class Kind { Completed, Failed, Unplug, ProtocolError };
     Kind kind;
     std::string detail;
+};
+
+// How long the unit is busy, taking no bytes: restarting into its boot loader
+// after the zero byte, erasing one 64 KiB sector, programming one record.
+struct BootLoaderTiming {
+    SimTime restart = std::chrono::seconds(2);
+    SimTime erasePerSector = std::chrono::milliseconds(20);
+    SimTime program = std::chrono::milliseconds(5);
 };
 
 // The receiver's boot loader: greets, takes the erase request and erase frame,
 // erases sector by sector, takes the cold start, programs records (acknowledging
 // each twice) into its flash, and ends on the end frame. Fed bytes as they arrive
 // on the line; writes its answers to the output queue, never earlier than `now`.
+// A byte that arrives while it is busy is lost, and every byte or frame that does
+// not belong where it arrives is a protocol error in the breach log.
 class BootLoader {
   public:
     enum class State {
-        Greeting,      // sends 0xAA once a second, waits for 0x55
+        Restarting,    // the firmware has handed over; takes no bytes yet
+        Greeting,      // sends 0xAA (0x77 with greet77) once a second, waits for the answer
         AwaitCommand,  // waits for the erase request 0x6A
         AwaitErase,    // waits for the erase frame
         AwaitCold,     // erasing, then waits for the cold start 0x69
@@ -55,14 +68,18 @@ class BootLoader {
 
     static constexpr SimTime kGreetingPeriod = std::chrono::seconds(1);
 
-    BootLoader(FaultPlan& faults, OutputQueue& output, SimTime eraseTimePerSector);
+    BootLoader(FaultPlan& faults, OutputQueue& output, BreachLog& breaches,
+               BootLoaderTiming timing);
 
-    // The firmware hands over: greet from now on (or after a late-greeting delay).
-    void start(UploadMode mode, SimTime now);
-    void receive(std::uint8_t byte, SimTime now);
+    // The firmware hands over (restarting first), or the unit was powered on in its
+    // boot loader: greet from then on, or after a late-greeting delay.
+    void start(UploadMode mode, SimTime now, bool restarting);
+    // False when the byte was lost because the unit was busy.
+    bool receive(std::uint8_t byte, SimTime now);
     // Greets when due; the greeting goes out only while the line runs at the loader rate.
     void tick(SimTime now, bool atLoaderRate);
     std::optional<SimTime> nextWake() const;
+    bool busyAt(SimTime now) const { return now < busyUntil_; }
 
     State state() const { return state_; }
     const char* stateName() const;
@@ -72,33 +89,49 @@ class BootLoader {
     std::optional<std::uint32_t> eraseStart() const {
         return eraseRange_ ? std::optional(eraseRange_->first) : std::nullopt;
     }
+    bool hasEvent() const { return !events_.empty(); }
     std::optional<TransferEvent> takeEvent();
 
   private:
-    struct LastRecord {
+    // A record the unit holds programmed, for recognising it sent again.
+    struct TakenRecord {
         std::uint32_t addressField;
         std::vector<std::uint8_t> data;
         std::uint32_t target;
     };
 
+    void catchUp(SimTime now);
+    bool greetsWithRecWait() const;
     void onGreetingByte(std::uint8_t byte, SimTime now);
     void onCommandByte(std::uint8_t byte, SimTime now);
+    void onFrameByte(std::uint8_t byte, SimTime now);
+    void onOutsideByte(std::uint8_t byte, SimTime now);
     void onFrame(SimTime now);
     void onEraseFrame(SimTime now);
-    void onColdStartByte(std::uint8_t byte, SimTime now);
     void onRecordFrame(SimTime now);
+    bool injectRecordFault(std::uint32_t ordinal, SimTime now);
+    void programRecord(std::uint32_t addressField, std::span<const std::uint8_t> data,
+                       std::uint32_t ordinal, SimTime now);
     void onEndFrame(SimTime now);
-    void acknowledgeRecord(std::uint32_t reportedAddress, SimTime now);
-    void rewindOneRecord(std::uint32_t record, SimTime now);
+    void acknowledgeRecord(std::uint32_t reportedAddress, std::uint32_t ordinal, SimTime now);
+    void rewindOneRecord(std::uint32_t ordinal, SimTime now);
+    void takeBackLastRecord();
     void restartFile(SimTime now);
     void failTransfer(std::uint8_t reply, const std::string& why, SimTime now);
     void backToGreeting(SimTime now);
+    // Forgets the last transfer's flash and records; its flash stays readable until then.
+    void beginTransfer();
+    void beBusy(SimTime until, std::string doing);
+    void breach(const std::string& what, std::span<const std::uint8_t> bytes);
+    void loseStray(std::uint8_t byte, const std::string& what, SimTime now);
     void sendDebugWord(std::uint16_t word, SimTime now);
     void send(std::uint8_t byte, SimTime at) { output_.send(byte, at); }
+    std::string where() const;
 
     FaultPlan& faults_;
     OutputQueue& output_;
-    SimTime eraseTimePerSector_;
+    BreachLog& breaches_;
+    BootLoaderTiming timing_;
 
     State state_ = State::Greeting;
     UploadMode mode_ = UploadMode::Address;
@@ -106,11 +139,13 @@ class BootLoader {
     FlashMemory flash_;
     SimTime greetFrom_{0};
     SimTime nextGreeting_{0};
-    SimTime eraseDoneAt_{0};
+    SimTime busyUntil_{0};
+    std::string busyDoing_;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> eraseRange_;
     std::uint32_t writePosition_ = 0;
-    std::uint32_t recordsReceived_ = 0;
-    std::optional<LastRecord> lastRecord_;
+    // The records programmed since the erase, in order: the next new record is
+    // record taken_.size() + 1 of the image.
+    std::vector<TakenRecord> taken_;
     std::vector<TransferEvent> events_;
 };
 

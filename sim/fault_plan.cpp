@@ -15,6 +15,7 @@ struct FaultName {
 
 constexpr FaultName kFaultNames[] = {
     {"resend", FaultKind::Resend, 2},
+    {"prog-resend", FaultKind::ProgResend, 2},
     {"fail-erase", FaultKind::FailErase, 0},
     {"fail-write", FaultKind::FailWrite, 1},
     {"reset", FaultKind::Reset, 1},
@@ -28,6 +29,11 @@ constexpr FaultName kFaultNames[] = {
     {"noise", FaultKind::Noise, 0},
     {"late-greeting", FaultKind::LateGreeting, 1},
     {"garble", FaultKind::Garble, 0},
+    {"bad-checksum", FaultKind::BadChecksum, 0},
+    {"greet77", FaultKind::Greet77, 0},
+    {"rec-wait", FaultKind::RecWait, 0},
+    {"early-debug", FaultKind::EarlyDebug, 0},
+    {"lost-end-ack", FaultKind::LostEndAck, 0},
 };
 
 bool parseNumber(std::string_view text, int base, unsigned long max, unsigned long& value) {
@@ -80,7 +86,7 @@ bool FaultPlan::add(std::string_view text, std::string& error) {
         }
         fault.record = static_cast<std::uint32_t>(value);
     }
-    if (found->kind == FaultKind::Resend) {
+    if (found->arguments == 2) {
         // The code is hexadecimal, with or without its 0x.
         std::string_view code = parts[2];
         if (code.size() > 2 && code[0] == '0' && (code[1] == 'x' || code[1] == 'X'))

@@ -11,6 +11,7 @@ namespace zamel::sim {
 // Faults the simulated receiver injects on request, each for a loader to survive.
 enum class FaultKind {
     Resend,        // resend:K:CODE  answer record K with CODE (0x81, 0x82, 0x85, 0x88) once
+    ProgResend,    // prog-resend:K:CODE  acknowledge record K once, then ask for it again with CODE
     FailErase,     // fail-erase     answer the erase frame with 0x84
     FailWrite,     // fail-write:K   answer record K with 0x84
     Reset,         // reset:K        answer record K with 0x87 and restart the file
@@ -24,12 +25,17 @@ enum class FaultKind {
     Noise,         // noise          random bytes between sentences
     LateGreeting,  // late-greeting:S the boot loader greets only after S seconds
     Garble,        // garble         answer sentences sent at a wrong rate with garbage
+    BadChecksum,   // bad-checksum   end the record-mode report with a non-zero checksum
+    Greet77,       // greet77        greet with 0x77: records at once, no handshake, erase or cold start
+    RecWait,       // rec-wait       acknowledge each record the second time with 0x77
+    EarlyDebug,    // early-debug    a debug word before each record's first acknowledgement
+    LostEndAck,    // lost-end-ack   the answer to the first end frame is lost
 };
 
 struct Fault {
     FaultKind kind;
-    std::uint32_t record = 0;  // K, counted from 1
-    std::uint8_t code = 0;     // reply byte of resend
+    std::uint32_t record = 0;  // K: the K-th record of the image, counted from 1
+    std::uint8_t code = 0;     // reply byte of resend and prog-resend
     int seconds = 0;           // S of late-greeting
     bool spent = false;
 };

@@ -17,9 +17,13 @@ std::uint16_t xorOfWords(std::span<const std::uint8_t> payload) {
 }  // namespace
 
 FrameReader::Result FrameReader::push(std::uint8_t byte) {
+    if (state_ == State::Start) {
+        if (byte != kFrameStart) return Result::Outside;
+        frameBytes_.clear();
+    }
+    frameBytes_.push_back(byte);
     switch (state_) {
         case State::Start:
-            if (byte != kFrameStart) return Result::Outside;
             payload_.clear();
             state_ = State::LengthHigh;
             return Result::Partial;

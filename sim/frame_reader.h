@@ -26,6 +26,8 @@ class FrameReader {
 
     Result push(std::uint8_t byte);
     std::span<const std::uint8_t> payload() const { return payload_; }
+    // Every byte of the last frame from its "[" on, whole or broken off.
+    std::span<const std::uint8_t> frameBytes() const { return frameBytes_; }
     bool inFrame() const { return state_ != State::Start; }
     void reset() { state_ = State::Start; }
 
@@ -39,6 +41,7 @@ class FrameReader {
     std::uint16_t words_ = 0;
     std::uint16_t check_ = 0;
     std::vector<std::uint8_t> payload_;
+    std::vector<std::uint8_t> frameBytes_;
 };
 
 }  // namespace zamel::sim

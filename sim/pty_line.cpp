@@ -22,6 +22,29 @@ bool makeRaw(int fd) {
 
 std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
+long baudOf(speed_t speed) {
+    switch (speed) {
+        case B1200:
+            return 1200;
+        case B2400:
+            return 2400;
+        case B4800:
+            return 4800;
+        case B9600:
+            return 9600;
+        case B19200:
+            return 19200;
+        case B38400:
+            return 38400;
+        case B57600:
+            return 57600;
+        case B115200:
+            return 115200;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<PtyLine> PtyLine::open(const std::string& dir, int comNumber, std::string& error) {
@@ -71,29 +94,17 @@ void PtyLine::close() {
     master_.reset();
 }
 
-long PtyLine::baud() const {
-    termios settings{};
-    if (!master_.valid() || tcgetattr(master_.get(), &settings) != 0) return 0;
-    switch (cfgetospeed(&settings)) {
-        case B1200:
-            return 1200;
-        case B2400:
-            return 2400;
-        case B4800:
-            return 4800;
-        case B9600:
-            return 9600;
-        case B19200:
-            return 19200;
-        case B38400:
-            return 38400;
-        case B57600:
-            return 57600;
-        case B115200:
-            return 115200;
-        default:
-            return 0;
-    }
+long PtyLine::baud() const { return settings().baud; }
+
+LineSettings PtyLine::settings() const {
+    termios tio{};
+    if (!master_.valid() || tcgetattr(master_.get(), &tio) != 0) return {};
+    LineSettings settings;
+    settings.baud = baudOf(cfgetospeed(&tio));
+    settings.twoStopBits = (tio.c_cflag & CSTOPB) != 0;
+    settings.hardwareFlowControl = (tio.c_cflag & CRTSCTS) != 0;
+    settings.softwareFlowControl = (tio.c_iflag & (IXON | IXOFF)) != 0;
+    return settings;
 }
 
 int PtyLine::unreadByLoader() const {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "line_settings.h"
 #include "unique_fd.h"
 
 namespace zamel::sim {
@@ -29,6 +30,8 @@ class PtyLine {
     // The rate the loader set on its port, read from the shared terminal settings;
     // 0 when unknown.
     long baud() const;
+    // Rate, stop bits and flow control the loader set, read the same way.
+    LineSettings settings() const;
     // Non-blocking; return what read(2) and write(2) return.
     ssize_t readSome(std::uint8_t* buffer, std::size_t size);
     ssize_t writeSome(const std::uint8_t* bytes, std::size_t size);

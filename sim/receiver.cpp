@@ -1,5 +1,7 @@
 #include "receiver.h"
 
+#include <algorithm>
+
 namespace zamel::sim {
 
 namespace {
@@ -8,6 +10,7 @@ namespace {
 constexpr std::uint8_t kHandOverByte = 0x00;
 constexpr int kUploadCommandRepeats = 2;
 constexpr int kMaxNoiseBytes = 6;
+constexpr char kFirmwareState[] = "Firmware";
 
 std::optional<UploadCommand> uploadCommandOf(const std::string& body) {
     if (body == "CMD,DBUPLOAD") return UploadCommand::Database;
@@ -18,7 +21,11 @@ std::optional<UploadCommand> uploadCommandOf(const std::string& body) {
 
 // Noise never holds a sentence start, and garbage never looks like a greeting.
 bool isHarmlessNoise(std::uint8_t byte) {
-    return byte != '$' && byte != loader_byte::kHello && byte != 0x77;
+    return byte != '$' && byte != loader_byte::kHello && byte != loader_byte::kRecWait;
+}
+
+BootLoaderTiming timingOf(const ReceiverConfig& config) {
+    return {config.restartTime, config.eraseTimePerSector, config.programTime};
 }
 
 }  // namespace
@@ -27,50 +34,72 @@ Receiver::Receiver(ReceiverConfig config, FaultPlan& faults, OutputQueue& output
     : config_(std::move(config)),
       faults_(faults),
       output_(output),
-      bootLoader_(faults, output, config_.eraseTimePerSector),
+      bootLoader_(faults, output, breaches_, timingOf(config_)),
       random_(config_.seed) {
-    if (config_.startInLoader) enterBootLoader(*config_.startInLoader, now);
+    if (config_.startInLoader) enterBootLoader(*config_.startInLoader, now, false);
 }
 
 std::string Receiver::stateName() const {
-    if (mode_ == Mode::Firmware) return "Firmware";
+    if (mode_ == Mode::Firmware) return kFirmwareState;
     return std::string("BootLoader/") + bootLoader_.stateName();
 }
 
 bool Receiver::receive(std::uint8_t byte, long sentAtBaud, SimTime now) {
-    if (mode_ == Mode::BootLoader) {
-        if (sentAtBaud != config_.loaderBaud) return false;
-        bootLoader_.receive(byte, now);
-        if (bootLoader_.state() == BootLoader::State::Done) afterTransfer(now);
-        return true;
-    }
+    if (mode_ == Mode::Firmware) return receiveInFirmware(byte, sentAtBaud, now);
+    // A busy unit loses whatever arrives, at any rate.
+    if (sentAtBaud != config_.loaderBaud && !bootLoader_.busyAt(now)) return false;
+    const bool taken = bootLoader_.receive(byte, now);
+    if (bootLoader_.state() == BootLoader::State::Done) afterTransfer(now);
+    return taken;
+}
+
+bool Receiver::receiveInFirmware(std::uint8_t byte, long sentAtBaud, SimTime now) {
     if (sentAtBaud != config_.baud) {
         sentences_.reset();
+        lineFeedDue_.reset();
         uploadCommandCount_ = 0;
         if (faults_.has(FaultKind::Garble)) sendGarbage(now);
         return false;
     }
     switch (sentences_.push(byte)) {
         case SentenceReader::Result::Sentence:
+            lineFeedDue_.reset();
             onSentence(sentences_.body(), now);
             break;
         case SentenceReader::Result::Rejected:
             uploadCommandCount_ = 0;
             break;
+        case SentenceReader::Result::Breach:
+            sentenceBreach();
+            break;
         case SentenceReader::Result::Partial:
+            if (sentences_.awaitingLineFeed() && !lineFeedDue_) lineFeedDue_ = now + kLineFeedWait;
             break;
         case SentenceReader::Result::Outside:
             if (byte == kHandOverByte && uploadCommandCount_ >= kUploadCommandRepeats &&
                 pendingUpload_) {
-                enterBootLoader(config_.identity.uploadModeFor(*pendingUpload_), now);
+                enterBootLoader(config_.identity.uploadModeFor(*pendingUpload_), now, true);
             }
             break;
     }
     return true;
 }
 
+void Receiver::sentenceBreach() {
+    // The unit reads no such sentence: it is lost, and with it a pending upload command.
+    lineFeedDue_.reset();
+    uploadCommandCount_ = 0;
+    breaches_.report(kFirmwareState, sentences_.breach(), sentences_.sentenceBytes());
+}
+
 void Receiver::onSentence(const std::string& body, SimTime now) {
     if (const auto upload = uploadCommandOf(body)) {
+        if (uploadCommandCount_ >= kUploadCommandRepeats) {
+            // The unit already waits for its zero byte and drops the sentence.
+            breaches_.report(kFirmwareState, "upload command sent again after the two that hand over",
+                             sentences_.sentenceBytes());
+            return;
+        }
         uploadCommandCount_ = pendingUpload_ == upload ? uploadCommandCount_ + 1 : 1;
         pendingUpload_ = upload;
         return;
@@ -114,18 +143,19 @@ void Receiver::sendGarbage(SimTime now) {
     output_.send(byte, now);
 }
 
-void Receiver::enterBootLoader(UploadMode mode, SimTime now) {
+void Receiver::enterBootLoader(UploadMode mode, SimTime now, bool restarting) {
     mode_ = Mode::BootLoader;
     uploadCommandCount_ = 0;
     pendingUpload_.reset();
     sentences_.reset();
-    bootLoader_.start(mode, now);
+    lineFeedDue_.reset();
+    bootLoader_.start(mode, now, restarting);
 }
 
 void Receiver::afterTransfer(SimTime now) {
     // Program code goes from address 0; the boot block from further up.
     if (config_.identity.reloadsBootBlockAfterCode() && bootLoader_.eraseStart() == 0u) {
-        enterBootLoader(UploadMode::Address, now);
+        enterBootLoader(UploadMode::Address, now, true);
         return;
     }
     mode_ = Mode::Firmware;
@@ -133,14 +163,31 @@ void Receiver::afterTransfer(SimTime now) {
 }
 
 void Receiver::tick(SimTime now) {
+    breaches_.tick(now);
+    if (lineFeedDue_ && now >= *lineFeedDue_) {
+        sentences_.abandonLineFeed();
+        sentenceBreach();
+    }
     if (mode_ == Mode::BootLoader) bootLoader_.tick(now, lineRate_ == config_.loaderBaud);
 }
 
 std::optional<SimTime> Receiver::nextWake() const {
-    if (mode_ != Mode::BootLoader || lineRate_ != config_.loaderBaud) return std::nullopt;
-    return bootLoader_.nextWake();
+    std::optional<SimTime> wake = breaches_.nextWake();
+    const auto earliest = [&wake](std::optional<SimTime> at) {
+        if (at && (!wake || *at < *wake)) wake = at;
+    };
+    earliest(lineFeedDue_);
+    if (mode_ == Mode::BootLoader && lineRate_ == config_.loaderBaud)
+        earliest(bootLoader_.nextWake());
+    return wake;
 }
 
-std::optional<TransferEvent> Receiver::takeEvent() { return bootLoader_.takeEvent(); }
+std::optional<TransferEvent> Receiver::takeEvent() {
+    // What the loader did wrong on the way is told before the outcome.
+    if (bootLoader_.hasEvent()) breaches_.endRun();
+    if (auto text = breaches_.take())
+        return TransferEvent{TransferEvent::Kind::ProtocolError, std::move(*text)};
+    return bootLoader_.takeEvent();
+}
 
 }  // namespace zamel::sim

@@ -27,6 +27,14 @@ bool isSentenceText(std::string_view text) {
     return true;
 }
 
+std::optional<ChecksumStyle> parseChecksumStyle(std::string_view text) {
+    if (text == "upper") return ChecksumStyle::Upper;
+    if (text == "lower") return ChecksumStyle::Lower;
+    if (text == "upper-dollar") return ChecksumStyle::UpperWithDollar;
+    if (text == "lower-dollar") return ChecksumStyle::LowerWithDollar;
+    return std::nullopt;
+}
+
 struct OptionSpec {
     std::string_view name;
     bool takesValue;
@@ -136,6 +144,27 @@ const std::vector<OptionSpec>& optionSpecs() {
              o.eraseMs = static_cast<int>(ms);
              return {};
          }},
+        {"--program-ms", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             long ms = 0;
+             if (!parseLong(v, 0, 60000, ms)) return "--program-ms needs 0 to 60000";
+             o.programMs = static_cast<int>(ms);
+             return {};
+         }},
+        {"--restart-ms", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             long ms = 0;
+             if (!parseLong(v, 0, 60000, ms)) return "--restart-ms needs 0 to 60000";
+             o.restartMs = static_cast<int>(ms);
+             return {};
+         }},
+        {"--checksum-style", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             const auto style = parseChecksumStyle(v);
+             if (!style) return "--checksum-style needs upper, lower, upper-dollar or lower-dollar";
+             o.checksumStyle = *style;
+             return {};
+         }},
         {"--fault", true,
          [](SimOptions& o, const std::string& v) -> std::string {
              std::string error;
@@ -184,6 +213,7 @@ UnitIdentity SimOptions::identity() const {
     if (productCode) identity.productCode = *productCode;
     if (memory) identity.memory = *memory;
     if (mapHeader) identity.mapHeader = *mapHeader;
+    identity.checksumStyle = checksumStyle;
     return identity;
 }
 
@@ -224,11 +254,6 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& arguments) {
         parsed.error = option->apply(parsed.options, value);
         if (!parsed.error.empty()) return parsed;
     }
-    if (parsed.options.baud == parsed.options.loaderBaud) {
-        parsed.error =
-            "--baud and --loader-baud must differ, or the unit could not tell its "
-            "firmware's sentences from its boot loader's bytes";
-    }
     return parsed;
 }
 
@@ -256,7 +281,11 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                        (default worldwide)
   --baud B             line rate of the firmware: 1200, 4800, 9600 or 19200
                        (default 4800)
-  --loader-baud B      line rate of the boot loader: 115200 or 19200 (default 115200)
+  --loader-baud B      line rate of the boot loader: 115200 or 19200 (default 115200);
+                       it may equal --baud: the unit's state, not the rate, says
+                       whether its firmware or its boot loader reads a byte
+  --checksum-style S   how replies end: upper (default) or lower hexadecimal digits,
+                       upper-dollar or lower-dollar for a checksum that covers the "$"
   --flash-out FILE     after each completed transfer, write the bytes programmed in it
                        as Motorola S-records (S0, S3 in address order, S7)
   --flash-out-each STEM  the same into STEM-1.srec, STEM-2.srec, ...: one file for
@@ -265,10 +294,20 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                        received bytes always reach the unit only after their time on
                        the line, so no answer comes sooner than that
   --erase-ms N         time to erase one 64 KiB sector (default 20)
-  --fault FAULT        inject a fault; repeatable. One-shot faults fire once a run,
-                       records K count from 1 within a transfer:
+  --program-ms N       time to program one record, between its two acknowledgements
+                       (default 5)
+  --restart-ms N       time from the zero byte after the upload commands until the
+                       boot loader runs (default 2000)
+                       Bytes that arrive while the unit erases, programs or restarts
+                       are lost.
+  --fault FAULT        inject a fault; repeatable. One-shot faults fire once a run;
+                       K is the K-th record of the image, counted from 1, whatever
+                       was resent before it:
                          resend:K:CODE   answer record K with CODE (81, 82, 85 or 88,
                                          hexadecimal, 0x optional)
+                         prog-resend:K:CODE  acknowledge record K once, then ask for
+                                         it again with CODE instead of the second
+                                         acknowledgement
                          fail-erase      answer the erase frame with 0x84
                          fail-write:K    answer record K with 0x84
                          reset:K         answer record K with 0x87, erase again and
@@ -289,12 +328,30 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                          late-greeting:S the boot loader greets only S seconds after
                                          it starts
                          garble          answer bytes sent at a wrong rate with garbage
+                         bad-checksum    end the record-mode end report with checksum
+                                         1 instead of 0
+                         greet77         greet with 0x77 (waits for records): records
+                                         at once, no handshake, erase frame or cold
+                                         start; sectors are erased as records reach them
+                         rec-wait        acknowledge each record the second time with
+                                         0x77 instead of 0x55
+                         early-debug     send a debug word (0x8E, the record's number)
+                                         before each record's first acknowledgement
+                         lost-end-ack    the answer to the first end frame is lost; the
+                                         unit answers the end frame sent again
   --transcript FILE    log every byte in and out with direction, time and state
   --once               exit 0 after the first completed transfer, 1 after a failed one
+                       or after a protocol error
   --start-in-loader M  start in the boot loader, as a unit put into its upload mode by
                        hand: M is address (code) or record (maps)
   --seed N             seed of the noise and garbage bytes (default 1)
   --help               show this text
+
+Whatever the far end sends against the protocol (a wrong record number, bytes
+while the unit is busy, a command framed wrongly, a line set other than 8N1
+without flow control...) is written as "protocol error: ..." with the unit's state
+and the bytes, to standard error and the transcript; the unit answers it as a real
+one would, with a resend request or by losing the bytes.
 
 Base maps go in record mode except on the plain variant of product code 033 (memory
 second value 0 or map header fifth field below 2500000), which erases and takes

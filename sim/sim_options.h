@@ -27,6 +27,9 @@ struct SimOptions {
     std::string flashOutEach;
     bool pace = false;
     int eraseMs = 20;
+    int programMs = 5;
+    int restartMs = 2000;
+    ChecksumStyle checksumStyle = ChecksumStyle::Upper;
     FaultPlan faults;
     std::string transcript;
     bool once = false;

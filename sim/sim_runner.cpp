@@ -43,6 +43,8 @@ bool SimRunner::start(std::string& error) {
     config.baud = options_.baud;
     config.loaderBaud = options_.loaderBaud;
     config.eraseTimePerSector = std::chrono::milliseconds(options_.eraseMs);
+    config.programTime = std::chrono::milliseconds(options_.programMs);
+    config.restartTime = std::chrono::milliseconds(options_.restartMs);
     config.startInLoader = options_.startInLoader;
     config.seed = options_.seed;
     receiver_ = std::make_unique<Receiver>(std::move(config), options_.faults, output_, now());
@@ -58,10 +60,16 @@ void SimRunner::tell(const std::string& text) {
     if (notice_) notice_(text);
 }
 
+void SimRunner::protocolError(SimTime now, const std::string& text) {
+    transcript_.note(now, text);
+    tell(text);
+    if (options_.once) exitStatus_ = 1;
+}
+
 int SimRunner::run(int stopFd) {
     while (true) {
         SimTime t = now();
-        watchRate(t);
+        watchLine(t);
         readInput(t);
         deliverInput(t);
         receiver_->tick(t);
@@ -101,12 +109,31 @@ bool SimRunner::loaderHasRead(SimTime now) {
     return now - lastWriteAt_ >= kQueueSettle && line_->unreadByLoader() == 0;
 }
 
-void SimRunner::watchRate(SimTime now) {
-    const long rate = line_->baud();
-    if (rate == lineRate_) return;
-    lineRate_ = rate;
-    receiver_->setLineRate(rate);
-    transcript_.note(now, "line rate " + std::to_string(rate));
+void SimRunner::watchLine(SimTime now) {
+    const LineSettings settings = line_->settings();
+    if (lineSettings_ == settings) return;
+    if (settings.baud != lineRate_) {
+        lineRate_ = settings.baud;
+        receiver_->setLineRate(lineRate_);
+        transcript_.note(now, "line rate " + std::to_string(lineRate_));
+    }
+    if (lineSettings_ && !(lineSettings_->suitsTheUnit() && settings.suitsTheUnit()))
+        transcript_.note(now, "line set to " + settings.describe());
+    lineSettings_ = settings;
+}
+
+void SimRunner::judgeLineSettings(SimTime now, std::span<const std::uint8_t> bytes) {
+    if (lineSettings_->suitsTheUnit()) {
+        reportedSettings_.reset();
+        return;
+    }
+    if (reportedSettings_ == lineSettings_) return;
+    reportedSettings_ = lineSettings_;
+    lineBreaches_.report(receiver_->stateName(),
+                         "bytes sent with the line set to " + lineSettings_->describe() +
+                             "; the unit uses 8N1 without flow control",
+                         bytes);
+    while (const auto text = lineBreaches_.take()) protocolError(now, *text);
 }
 
 void SimRunner::readInput(SimTime now) {
@@ -114,12 +141,14 @@ void SimRunner::readInput(SimTime now) {
     while (true) {
         const ssize_t got = line_->readSome(buffer, sizeof buffer);
         if (got <= 0) return;
-        // A loader sets its rate and then writes, so the rate read after the bytes is
-        // the one they were sent at.
-        watchRate(now);
-        for (ssize_t i = 0; i < got; ++i) {
+        // A loader sets its line and then writes, so the settings read after the
+        // bytes are the ones they were sent with.
+        watchLine(now);
+        const std::span<const std::uint8_t> bytes(buffer, static_cast<std::size_t>(got));
+        judgeLineSettings(now, bytes);
+        for (std::uint8_t byte : bytes) {
             receiveLineFreeAt_ = std::max(receiveLineFreeAt_, now) + byteTime(lineRate_);
-            input_.push_back({buffer[i], lineRate_, receiveLineFreeAt_});
+            input_.push_back({byte, lineRate_, receiveLineFreeAt_});
         }
     }
 }
@@ -158,6 +187,9 @@ void SimRunner::handleEvents(SimTime now) {
                 tell(event->detail);
                 unplug_ = true;
                 exitStatus_ = 1;
+                break;
+            case TransferEvent::Kind::ProtocolError:
+                protocolError(now, event->detail);
                 break;
         }
     }

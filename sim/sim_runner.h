@@ -6,8 +6,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
+#include "breach_log.h"
+#include "line_settings.h"
 #include "output_queue.h"
 #include "pty_line.h"
 #include "receiver.h"
@@ -20,7 +23,9 @@ namespace zamel::sim {
 // each received byte with the time it finishes crossing the line at the rate the
 // loader set (10 bits a byte) and hands it to the receiver only then, so no answer
 // leaves sooner than the question's time on the wire; with pacing, answers leave
-// byte by byte at the line rate as well.
+// byte by byte at the line rate as well. Bytes sent with line settings the unit
+// does not use, and whatever the receiver finds against the protocol, are
+// reported as protocol errors.
 class SimRunner {
   public:
     explicit SimRunner(SimOptions options);
@@ -32,10 +37,12 @@ class SimRunner {
     std::string readyLine() const;
 
     // Runs until stopFd becomes readable (exit status 0) or, with --once or an
-    // unplug fault, until the transfer ends. Returns the exit status.
+    // unplug fault, until the transfer ends or a protocol error is found. Returns
+    // the exit status.
     int run(int stopFd);
 
-    // Messages for the user (transfers, flash files); the program prints them.
+    // Messages for the user (transfers, flash files, protocol errors); the program
+    // prints them.
     void setNoticeHandler(std::function<void(const std::string&)> handler) {
         notice_ = std::move(handler);
     }
@@ -49,7 +56,8 @@ class SimRunner {
 
     SimTime now() const;
     bool loaderHasRead(SimTime now);
-    void watchRate(SimTime now);
+    void watchLine(SimTime now);
+    void judgeLineSettings(SimTime now, std::span<const std::uint8_t> bytes);
     void readInput(SimTime now);
     void deliverInput(SimTime now);
     void handleEvents(SimTime now);
@@ -57,6 +65,7 @@ class SimRunner {
     void writeOutput(SimTime now);
     SimTime nextWake(SimTime now) const;
     void tell(const std::string& text);
+    void protocolError(SimTime now, const std::string& text);
 
     SimOptions options_;
     std::chrono::steady_clock::time_point startedAt_;
@@ -66,6 +75,9 @@ class SimRunner {
     std::unique_ptr<Receiver> receiver_;
     std::deque<PendingByte> input_;
     long lineRate_ = -1;
+    std::optional<LineSettings> lineSettings_;
+    std::optional<LineSettings> reportedSettings_;  // the unsuitable settings last reported
+    BreachLog lineBreaches_;
     SimTime receiveLineFreeAt_{0};
     SimTime sendLineFreeAt_{0};
     SimTime lastWriteAt_{0};

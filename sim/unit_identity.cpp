@@ -80,21 +80,21 @@ std::vector<std::uint8_t> UnitIdentity::versionReply() const {
     } else {
         payload += firmware;
     }
-    return frameSentence(payload);
+    return frameSentence(payload, checksumStyle);
 }
 
 std::vector<std::uint8_t> UnitIdentity::memoryReply() const {
-    return frameSentence("MEM," + memory);
+    return frameSentence("MEM," + memory, checksumStyle);
 }
 
 std::vector<std::uint8_t> UnitIdentity::mapHeaderReply() const {
-    return frameSentence("MPH," + mapHeader);
+    return frameSentence("MPH," + mapHeader, checksumStyle);
 }
 
 std::vector<std::uint8_t> UnitIdentity::poiHeaderReply() const {
     std::vector<std::uint8_t> payload{'P', 'O', 'I', ','};
     payload.insert(payload.end(), poiHeader.begin(), poiHeader.end());
-    return frameSentence(payload);
+    return frameSentence(payload, checksumStyle);
 }
 
 bool UnitIdentity::isPlainVariant() const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "poi_header.h"
+#include "sentence.h"
 
 namespace zamel::sim {
 
@@ -38,6 +39,8 @@ struct UnitIdentity {
     std::string mapHeader;
     bool carriesModelName = false;
     PoiHeader poiHeader{};
+    // How the firmware writes the checksums of its replies.
+    ChecksumStyle checksumStyle = ChecksumStyle::Upper;
 
     static UnitIdentity fromModel(const ModelProfile& model, std::string_view firmware,
                                   PoiRegion region);

@@ -87,6 +87,7 @@ TEST(Fault, ResetAnswers87ErasesAgainAndTakesTheFileFromTheStart) {
     EXPECT_EQ(entries[1].byte, 0x55);
     // Two sectors erased again before the unit is ready.
     EXPECT_EQ(entries[1].due - entries[0].due, milliseconds(40));
+    unit.bench.advance(milliseconds(40));
     EXPECT_EQ(unit.record(0), kAck);
     EXPECT_EQ(unit.record(1), kAck);
 }

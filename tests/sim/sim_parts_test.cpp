@@ -48,8 +48,11 @@ TEST(Sentence, ReaderRejectsMalformedSentencesAndRecovers) {
         std::string text;
         SentenceReader::Result last;
     };
+    // "CMD,DBUPLOAD" sums to 0x6C, whose digits hold a letter.
     const Case cases[] = {
-        {"lower-case digits", "$PQVXCMD,MEMORY*68\r", SentenceReader::Result::Sentence},
+        {"upper-case digits", "$PQVXCMD,DBUPLOAD*6C\r\n", SentenceReader::Result::Sentence},
+        {"lower-case digits", "$PQVXCMD,DBUPLOAD*6c\r", SentenceReader::Result::Breach},
+        {"CR alone", "$PQVXCMD,DBUPLOAD*6C\r$", SentenceReader::Result::Breach},
         {"wrong checksum", "$PQVXCMD,MEMORY*69\r", SentenceReader::Result::Rejected},
         {"no star", "$PQVXCMD,MEMORY,68\r", SentenceReader::Result::Rejected},
         {"other maker", "$PABCCMD,MEMORY*68\r", SentenceReader::Result::Rejected},
@@ -60,14 +63,13 @@ TEST(Sentence, ReaderRejectsMalformedSentencesAndRecovers) {
         SentenceReader reader;
         const auto results = pushAll(reader, Bytes(c.text.begin(), c.text.end()));
         EXPECT_EQ(results.back(), c.last) << c.name;
-        const auto again = pushAll(reader, sentence("CMD,PIH"));
-        EXPECT_EQ(again[again.size() - 2], SentenceReader::Result::Sentence) << c.name;
+        // The "$" after a CR alone already starts the next sentence.
+        const Bytes next = sentence("CMD,PIH");
+        const auto again = pushAll(
+            reader, c.text.back() == '$' ? Bytes(next.begin() + 1, next.end()) : next);
+        EXPECT_EQ(again.back(), SentenceReader::Result::Sentence) << c.name;
+        EXPECT_EQ(reader.body(), "CMD,PIH") << c.name;
     }
-    SentenceReader lower;
-    const std::string text = "$PQVXCMD,VERSION*33\r";
-    std::string mixed = text;
-    EXPECT_EQ(pushAll(lower, Bytes(mixed.begin(), mixed.end())).back(),
-              SentenceReader::Result::Sentence);
 }
 
 TEST(Sentence, ReaderDropsAnOverlongSentenceAndTakesTheNextOne) {
@@ -77,8 +79,22 @@ TEST(Sentence, ReaderDropsAnOverlongSentenceAndTakesTheNextOne) {
     const auto results = pushAll(reader, stream);
     EXPECT_EQ(std::count(results.begin(), results.end(), SentenceReader::Result::Rejected), 1);
     const auto next = pushAll(reader, sentence("CMD,MPH"));
-    EXPECT_EQ(next[next.size() - 2], SentenceReader::Result::Sentence);
+    EXPECT_EQ(next.back(), SentenceReader::Result::Sentence);
     EXPECT_EQ(reader.body(), "CMD,MPH");
+}
+
+TEST(Sentence, RepliesTakeEachOfTheFourChecksumForms) {
+    // After "$" the reply sums to 0x6B; with the "$" to 0x4F.
+    const std::pair<ChecksumStyle, const char*> cases[] = {
+        {ChecksumStyle::Upper, "$PQVXVER,033,3.08*6B\r\n"},
+        {ChecksumStyle::Lower, "$PQVXVER,033,3.08*6b\r\n"},
+        {ChecksumStyle::UpperWithDollar, "$PQVXVER,033,3.08*4F\r\n"},
+        {ChecksumStyle::LowerWithDollar, "$PQVXVER,033,3.08*4f\r\n"},
+    };
+    for (const auto& [style, expected] : cases) {
+        const Bytes framed = frameSentence("VER,033,3.08", style);
+        EXPECT_EQ(std::string(framed.begin(), framed.end()), expected);
+    }
 }
 
 TEST(FrameReader, TakesGoodFramesAndRefusesBrokenOnes) {
@@ -210,12 +226,15 @@ TEST(SimOptionsParsing, DefaultsOverridesAndRefusals) {
         {"--poi-region", "mars"},
         {"--fault", "reset"},
         {"--once=1"},
-        {"--baud", "19200", "--loader-baud", "19200"},
+        {"--checksum-style", "mixed"},
+        {"--program-ms", "-1"},
         {"--transcript"},
         {"--frobnicate"},
     };
     for (const auto& args : refused) EXPECT_FALSE(parseSimOptions(args).error.empty()) << args[0];
     EXPECT_TRUE(parseSimOptions({"--help"}).helpRequested);
+    // The unit's state, not the rate, tells its firmware from its boot loader.
+    EXPECT_TRUE(parseSimOptions({"--baud", "19200", "--loader-baud", "19200"}).error.empty());
 }
 
 TEST(UnitIdentity, OlderReceiversCarryTheirNameAtPositions22To32) {

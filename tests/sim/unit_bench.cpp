@@ -16,6 +16,7 @@ UnitBench::UnitBench(const std::vector<std::string>& faults, const std::string& 
     config.baud = kBaud;
     config.loaderBaud = kLoaderBaud;
     config.eraseTimePerSector = std::chrono::milliseconds(20);
+    restartTime_ = config.restartTime;
     unit_ = std::make_unique<Receiver>(config, faults_, output_, now_);
     unit_->setLineRate(kBaud);
 }
@@ -25,7 +26,12 @@ std::vector<std::uint8_t> UnitBench::sendAt(const std::vector<std::uint8_t>& byt
         now_ += byteTime(baud);
         unit_->receive(b, baud, now_);
     }
-    return takeBytes();
+    std::vector<std::uint8_t> answers;
+    for (const auto& entry : takeEntries()) {
+        answers.push_back(entry.byte);
+        now_ = std::max(now_, entry.due);
+    }
+    return answers;
 }
 
 void UnitBench::feed(const std::vector<std::uint8_t>& bytes) {
@@ -65,6 +71,7 @@ void UnitBench::enterBootLoader(const std::string& command) {
     send(sentence(command));
     send(0x00);
     setLineRate(kLoaderBaud);
+    now_ += restartTime_;
 }
 
 std::vector<std::uint8_t> UnitBench::handshake() {

@@ -24,7 +24,8 @@ class UnitBench {
     SimTime now() const { return now_; }
     const FaultPlan& faults() const { return faults_; }
 
-    // Sends bytes at the current line rate; returns the unit's answers.
+    // Sends bytes at the current line rate; returns the unit's answers, and lets
+    // time pass until the last of them has left, as a loader waits for them.
     std::vector<std::uint8_t> send(const std::vector<std::uint8_t>& bytes);
     std::vector<std::uint8_t> send(std::uint8_t byte) { return send(std::vector{byte}); }
     // Sends bytes and leaves the answers queued (see takeEntries).
@@ -38,7 +39,8 @@ class UnitBench {
     std::vector<OutputQueue::Entry> takeEntries();
     std::vector<std::uint8_t> takeBytes();
 
-    // Upload command twice, zero byte, line switched to the loader rate.
+    // Upload command twice, zero byte, line switched to the loader rate, and the
+    // unit's restart into its boot loader waited out.
     void enterBootLoader(const std::string& command = "CMD,DBUPLOAD");
     // Greeting answered and the handshake done; returns the unit's bytes from the greeting on.
     std::vector<std::uint8_t> handshake();
@@ -50,6 +52,7 @@ class UnitBench {
     OutputQueue output_;
     std::unique_ptr<Receiver> unit_;
     SimTime now_{0};
+    SimTime restartTime_{0};
 };
 
 }  // namespace zamel::sim::testing
