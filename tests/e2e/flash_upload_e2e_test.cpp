@@ -53,8 +53,13 @@ class FlashUploadEndToEnd : public ::testing::Test {
     }
 
     // The receiver ends by itself after the transfer (--once) once it has
-    // written its flash.
+    // written its flash, with 1 had the loader broken the protocol.
     void expectReceiverDone() { EXPECT_EQ(receiver.waitExit(15'000), 0); }
+
+    std::string debugLog() const {
+        const auto bytes = readWholeFile(dir.file("DEBUG.OUT"));
+        return {bytes.begin(), bytes.end()};
+    }
 
     TempWorkDir dir;
     SimProcess receiver;
@@ -127,6 +132,70 @@ TEST_F(FlashUploadEndToEnd, ResendsAndALostAcknowledgementStillGiveTheExactImage
     const std::string text(log.begin(), log.end());
     EXPECT_NE(text.find("WAIT REC - 0081 resend"), std::string::npos);
     EXPECT_NE(text.find("WAIT REC - timeout resend"), std::string::npos);
+}
+
+TEST_F(FlashUploadEndToEnd, RecordModeMapSentBackByResetAndRecordNumberLandsByteForByte) {
+    // The unit checks each record's number against its own count, so a loader that
+    // miscounts after 0x87 or 0x89 fails here instead of scrambling the map.
+    startReceiver({"--model", "Trailix Map/Pro", "--fault", "reset:3", "--fault", "rec-number:6"});
+    const auto map = randomImage(16'000, 6);
+    writeWholeFile(dir.file("detail.img"), map);
+
+    const auto outcome = runFlashUpload(link, ui, clock, mapUploadPlan(dir.file("detail.img"), 2));
+    link.close();
+
+    EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
+    EXPECT_EQ(outcome.unitChecksum, 0);
+    EXPECT_EQ(outcome.unitSize, map.size());
+    expectReceiverDone();
+    EXPECT_EQ(flashContents(dir), map);
+    const std::string log = debugLog();
+    EXPECT_NE(log.find("WAIT REC - reset"), std::string::npos);
+    EXPECT_NE(log.find("PROG - rec number"), std::string::npos);
+}
+
+TEST_F(FlashUploadEndToEnd, OddCodeImageAtOneRateForFirmwareAndBootLoaderWithUnusualAnswers) {
+    // Both programs of the unit at 19200: its state tells them apart. Replies end
+    // with lower-case digits over the "$", records are acknowledged with 0x77 after
+    // a debug word, and the third is asked for again after its first acknowledgement.
+    startReceiver({"--model", "PLT430", "--baud", "19200", "--loader-baud", "19200",
+                   "--checksum-style", "lower-dollar", "--fault", "rec-wait", "--fault",
+                   "early-debug", "--fault", "prog-resend:3:0x82"});
+    // The last block is padded past the erase end, inside the erased sector.
+    const auto image = randomImage(9'999, 7);
+
+    const auto outcome = runFlashUpload(link, ui, clock, codeUploadPlan(codeImage(image, 32)));
+    link.close();
+
+    EXPECT_STREQ(link.modelName, "PLT430");
+    EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
+    expectReceiverDone();
+    auto expected = image;
+    expected.push_back(0x00);
+    EXPECT_EQ(flashContents(dir), expected);
+    const std::string log = debugLog();
+    EXPECT_NE(log.find("PROG - rec wait"), std::string::npos);
+    EXPECT_NE(log.find("WAIT REC - debug"), std::string::npos);
+    EXPECT_NE(log.find("WAIT REC - 0082 resend"), std::string::npos);
+}
+
+TEST_F(FlashUploadEndToEnd, MapToAUnitWaitingForRecordsWithLostEndAnswerAndBadChecksum) {
+    startReceiver({"--model", "Geodra2", "--fault", "greet77", "--fault", "lost-end-ack", "--fault",
+                   "bad-checksum"});
+    const auto map = randomImage(7'000, 8);
+    writeWholeFile(dir.file("base.img"), map);
+
+    const auto outcome = runFlashUpload(link, ui, clock, mapUploadPlan(dir.file("base.img"), 1));
+    link.close();
+
+    EXPECT_EQ(outcome.finalState, FlashLoaderState::AllDone);
+    EXPECT_NE(outcome.unitChecksum, 0);
+    EXPECT_EQ(outcome.unitSize, map.size());
+    expectReceiverDone();
+    EXPECT_EQ(flashContents(dir), map);
+    const std::string log = debugLog();
+    EXPECT_NE(log.find("NO CONNECT - rec_wait"), std::string::npos);
+    EXPECT_NE(log.find("SEND END - timeout, resend"), std::string::npos);
 }
 
 // The unit sends the loader back in the file: the records in between must be

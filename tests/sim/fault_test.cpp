@@ -26,7 +26,7 @@ struct ReadyUnit {
                                           1980u * static_cast<std::size_t>(index), 1980)));
     }
     UnitBench bench;
-    Bytes data = patternBytes(1980 * 3, 21);
+    Bytes data = patternBytes(1980 * 4, 21);
 };
 
 const Bytes kAck{0x55, 0x55};
@@ -40,7 +40,8 @@ TEST(FaultPlanParsing, AcceptsEachFaultAndRefusesMalformedOnes) {
         {"bad-type", true},        {"debug-echo", true},        {"drop-ack:1", true},
         {"silent-loader", true},   {"unplug:4", true},          {"noise", true},
         {"late-greeting:5", true}, {"late-greeting:-1", false}, {"garble", true},
-        {"meltdown", false},       {"unplug:+4", false},
+        {"meltdown", false},       {"unplug:+4", false},        {"prog-resend:2:88", true},
+        {"prog-resend:2", false},  {"lost-end-ack", true},      {"greet77:1", false},
     };
     for (const auto& [text, good] : cases) {
         FaultPlan plan;
@@ -56,6 +57,31 @@ TEST(Fault, ResendAnswersRecordKWithTheCodeOnce) {
     EXPECT_EQ(unit.record(1), Bytes{0x85});
     EXPECT_EQ(unit.record(1), kAck);
     EXPECT_EQ(unit.bench.unit().bootLoader().flash().programmedCount(), 2u * 1980u);
+}
+
+TEST(Fault, RecordKIsTheKthRecordOfTheImageWhateverWasResentBefore) {
+    ReadyUnit unit({"resend:1:0x82", "resend:3:0x85", "drop-ack:2", "resend:4:0x88"});
+    const std::pair<int, Bytes> steps[] = {
+        {0, {0x82}}, {0, kAck}, {1, {}}, {1, kAck}, {2, {0x85}}, {2, kAck}, {3, {0x88}}, {3, kAck},
+    };
+    for (const auto& [index, answer] : steps) EXPECT_EQ(unit.record(index), answer) << index;
+}
+
+TEST(Fault, AcknowledgementFaultsShapeTheAnswersToARecord) {
+    const std::pair<const char*, Bytes> cases[] = {
+        {"rec-wait", {0x55, 0x77}},
+        {"early-debug", {0x8E, 0x00, 0x01, 0x55, 0x55}},
+        {"prog-resend:1:0x82", {0x55, 0x82}},
+    };
+    for (const auto& [fault, answer] : cases) {
+        ReadyUnit unit({fault});
+        EXPECT_EQ(unit.record(0), answer) << fault;
+    }
+    // A record asked for again after its first acknowledgement is written once.
+    ReadyUnit unit({"prog-resend:1:0x82"});
+    unit.record(0);
+    EXPECT_EQ(unit.record(0), kAck);
+    EXPECT_EQ(unit.bench.unit().bootLoader().flash().programmedCount(), 1980u);
 }
 
 TEST(Fault, FailEraseAnswersTheEraseFrameWith84) {

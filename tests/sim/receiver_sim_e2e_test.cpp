@@ -15,6 +15,7 @@
 #include "loader_frames.h"
 #include "scripted_loader.h"
 #include "sim_process.h"
+#include "sim_rig.h"
 
 namespace zamel::sim::testing {
 namespace {
@@ -24,29 +25,7 @@ namespace fs = std::filesystem;
 
 constexpr std::uint32_t kCodeBase = 0x2D004000;
 constexpr std::size_t kMaxRecord = 1980;
-constexpr int kReplyMs = 2000;
-
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/receiver-sim-test-XXXXXX";
-        if (::mkdtemp(pattern) != nullptr) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+constexpr int kReplyMs = Simulator::kReplyMs;
 
 bool writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -104,40 +83,6 @@ std::string identify(const std::string& version, const std::string& memory,
     }
     return name;
 }
-
-struct Simulator {
-    TempDir dir;
-    SimProcess process;
-    ScriptedLoader loader;
-
-    bool start(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"--dir", dir.path(), "--erase-ms", "1"});
-        return process.start(arguments);
-    }
-    std::string com1() const { return dir.file("COM1"); }
-
-    // Upload command, zero byte, then the loader rate and the greeting.
-    void enterBootLoader(const std::string& command) {
-        ASSERT_TRUE(loader.open(com1(), 4800));
-        ASSERT_TRUE(loader.sendCommand(command));
-        ASSERT_TRUE(loader.sendCommand(command));
-        ASSERT_TRUE(loader.writeByte(0x00));
-        // The loader's settling pause, shortened: the unit answers nothing meanwhile,
-        // and the zero byte crosses the line before the rate changes.
-        EXPECT_FALSE(loader.readByte(50).has_value());
-        ASSERT_TRUE(loader.reopen(115200));
-        ASSERT_TRUE(loader.waitFor(0xAA, 3000));  // seen by the protocol probe
-        ASSERT_TRUE(loader.waitFor(0xAA, 3000));  // seen by the engine
-        ASSERT_TRUE(loader.writeByte(0x55));
-        ASSERT_EQ(loader.readByte(kReplyMs), std::optional<std::uint8_t>(0x55));
-    }
-
-    void expectBytes(const Bytes& expected, const char* what) {
-        for (std::size_t i = 0; i < expected.size(); ++i)
-            ASSERT_EQ(loader.readByte(kReplyMs), std::optional<std::uint8_t>(expected[i]))
-                << what << " byte " << i;
-    }
-};
 
 TEST(ReceiverSimProgram, EachModelIsIdentifiedAsItself) {
     struct Case {
@@ -402,7 +347,9 @@ TEST(ReceiverSimProgram, HelpDocumentsEveryOptionAndBadOptionsAreRefused) {
           "--flash-out",   "--pace",        "--erase-ms",   "--fault",         "--transcript",
           "--once",        "resend:K:CODE", "fail-erase",   "fail-write:K",    "reset:K",
           "bad-cmd",       "rec-number:K",  "bad-type",     "debug-echo",      "drop-ack:K",
-          "silent-loader", "unplug:K",      "noise",        "late-greeting:S", "garble"})
+          "silent-loader", "unplug:K",      "noise",        "late-greeting:S", "garble",
+          "--program-ms",  "--restart-ms",  "--checksum-style", "prog-resend:K:CODE",
+          "bad-checksum",  "greet77",       "rec-wait",     "early-debug",     "lost-end-ack"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
     EXPECT_EQ(runTool(program + " --baud 2400 >/dev/null"), 2 << 8);
     EXPECT_EQ(runTool(program + " --model Nonesuch >/dev/null"), 2 << 8);

@@ -67,6 +67,15 @@ void ScriptedLoader::close() {
     fd_ = -1;
 }
 
+bool ScriptedLoader::setStopBitsAndFlowControl(bool twoStopBits, bool hardwareFlowControl) {
+    termios settings{};
+    if (tcgetattr(fd_, &settings) != 0) return false;
+    settings.c_cflag &= ~(CSTOPB | CRTSCTS);
+    if (twoStopBits) settings.c_cflag |= CSTOPB;
+    if (hardwareFlowControl) settings.c_cflag |= CRTSCTS;
+    return tcsetattr(fd_, TCSANOW, &settings) == 0;
+}
+
 bool ScriptedLoader::write(const std::vector<std::uint8_t>& bytes) {
     std::size_t done = 0;
     const auto deadline = Clock::now() + std::chrono::seconds(5);

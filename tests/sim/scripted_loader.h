@@ -19,6 +19,8 @@ class ScriptedLoader {
     // whatever was waiting.
     bool reopen(long baud);
     void close();
+    // Line settings the unit does not use, on the port as it is open.
+    bool setStopBitsAndFlowControl(bool twoStopBits, bool hardwareFlowControl);
 
     bool write(const std::vector<std::uint8_t>& bytes);
     bool writeByte(std::uint8_t byte) { return write(std::vector{byte}); }

@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace zamel::sim::testing {
 
@@ -29,14 +32,32 @@ SimProcess::~SimProcess() {
         ::waitpid(pid_, nullptr, 0);
     }
     if (stdoutFd_ >= 0) ::close(stdoutFd_);
+    if (!errorPath_.empty()) {
+        std::fputs(errorOutput().c_str(), stderr);
+        ::unlink(errorPath_.c_str());
+    }
+}
+
+std::string SimProcess::errorOutput() const {
+    std::ifstream in(errorPath_);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool SimProcess::start(const std::vector<std::string>& arguments, int readyTimeoutMs) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+    char errorPath[] = "/tmp/receiver-sim-stderr-XXXXXX";
+    const int errorFd = ::mkostemp(errorPath, O_CLOEXEC);
+    if (errorFd < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return false;
+    }
+    errorPath_ = errorPath;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
     std::vector<char*> argv;
     std::string program = RECEIVER_SIM_PATH;
     argv.push_back(program.data());
@@ -47,6 +68,7 @@ bool SimProcess::start(const std::vector<std::string>& arguments, int readyTimeo
         posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
+    ::close(errorFd);
     stdoutFd_ = pipeFds[0];
     if (spawned != 0) {
         pid_ = -1;

@@ -8,7 +8,8 @@
 namespace zamel::sim::testing {
 
 // The receiver-sim program run as a child, its standard output read for the
-// "ready" line. Stopped with SIGTERM when destroyed.
+// "ready" line and its standard error kept in a file, passed on to ours when the
+// object goes. Stopped with SIGTERM when destroyed.
 class SimProcess {
   public:
     SimProcess() = default;
@@ -26,11 +27,14 @@ class SimProcess {
     // Waits (bounded) for the program to end by itself; returns its status, or -1.
     int waitExit(int timeoutMs);
     bool running() const { return pid_ > 0; }
+    // What the program has written to its standard error so far.
+    std::string errorOutput() const;
 
   private:
     pid_t pid_ = -1;
     int stdoutFd_ = -1;
     std::string readyLine_;
+    std::string errorPath_;
 };
 
 }  // namespace zamel::sim::testing
