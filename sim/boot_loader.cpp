@@ -23,7 +23,8 @@ constexpr std::uint16_t kBadChecksum = 1;
 
 // In record mode a frame carries the loader's 16-bit record counter, sign-extended.
 std::uint32_t recordNumberField(std::size_t counter) {
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<std::int16_t>(counter)));
+    return static_cast<std::uint32_t>(
+        static_cast<std::int32_t>(static_cast<std::int16_t>(counter)));
 }
 
 std::string recordName(std::uint32_t ordinal) { return "record " + std::to_string(ordinal); }

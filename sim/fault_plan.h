@@ -26,7 +26,7 @@ enum class FaultKind {
     LateGreeting,  // late-greeting:S the boot loader greets only after S seconds
     Garble,        // garble         answer sentences sent at a wrong rate with garbage
     BadChecksum,   // bad-checksum   end the record-mode report with a non-zero checksum
-    Greet77,       // greet77        greet with 0x77: records at once, no handshake, erase or cold start
+    Greet77,       // greet77        greet with 0x77 and take records at once
     RecWait,       // rec-wait       acknowledge each record the second time with 0x77
     EarlyDebug,    // early-debug    a debug word before each record's first acknowledgement
     LostEndAck,    // lost-end-ack   the answer to the first end frame is lost

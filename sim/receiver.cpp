@@ -96,7 +96,8 @@ void Receiver::onSentence(const std::string& body, SimTime now) {
     if (const auto upload = uploadCommandOf(body)) {
         if (uploadCommandCount_ >= kUploadCommandRepeats) {
             // The unit already waits for its zero byte and drops the sentence.
-            breaches_.report(kFirmwareState, "upload command sent again after the two that hand over",
+            breaches_.report(kFirmwareState,
+                             "upload command sent again after the two that hand over",
                              sentences_.sentenceBytes());
             return;
         }

@@ -22,8 +22,8 @@ struct ReceiverConfig {
     SimTime eraseTimePerSector = std::chrono::milliseconds(20);
     SimTime programTime = std::chrono::milliseconds(5);  // busy after each record frame
     SimTime restartTime = std::chrono::seconds(2);       // from the zero byte to the boot loader
-    std::optional<UploadMode> startInLoader;  // powered on in upload mode by hand
-    std::uint32_t seed = 1;                   // for noise and garbage bytes
+    std::optional<UploadMode> startInLoader;             // powered on in upload mode by hand
+    std::uint32_t seed = 1;                              // for noise and garbage bytes
 };
 
 // The whole simulated receiver, without any I/O: the normal firmware answering

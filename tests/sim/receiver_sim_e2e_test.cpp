@@ -208,11 +208,10 @@ TEST(ReceiverSimProgram, RecordModeMapLandsContiguouslyAndTheFirmwareAnswersAfte
     ASSERT_TRUE(sim.loader.write(endFrame()));
     // Checksum 0: every byte landed.
     const auto size = static_cast<std::uint32_t>(map.size());
-    sim.expectBytes(
-        {0x55, 0x8E, 0x00, 0x00, 0x55,
-         0x8E, static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16), 0x8E,
-         static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size), 0x55},
-        "end report");
+    sim.expectBytes({0x55, 0x8E, 0x00, 0x00, 0x55, 0x8E, static_cast<std::uint8_t>(size >> 24),
+                     static_cast<std::uint8_t>(size >> 16), 0x8E,
+                     static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size), 0x55},
+                    "end report");
 
     // The flash file is written once the transfer is over; the firmware runs again.
     ASSERT_TRUE(sim.loader.reopen(4800));
@@ -341,16 +340,18 @@ TEST(ReceiverSimProgram, HelpDocumentsEveryOptionAndBadOptionsAreRefused) {
     std::string text;
     char buffer[512];
     while (std::fgets(buffer, sizeof buffer, help.get()) != nullptr) text += buffer;
-    for (const char* option :
-         {"--dir",         "--port",        "--model",      "--product-code",  "--firmware",
-          "--memory",      "--map-header",  "--poi-region", "--baud",          "--loader-baud",
-          "--flash-out",   "--pace",        "--erase-ms",   "--fault",         "--transcript",
-          "--once",        "resend:K:CODE", "fail-erase",   "fail-write:K",    "reset:K",
-          "bad-cmd",       "rec-number:K",  "bad-type",     "debug-echo",      "drop-ack:K",
-          "silent-loader", "unplug:K",      "noise",        "late-greeting:S", "garble",
-          "--program-ms",  "--restart-ms",  "--checksum-style", "prog-resend:K:CODE",
-          "bad-checksum",  "greet77",       "rec-wait",     "early-debug",     "lost-end-ack"})
-        EXPECT_NE(text.find(option), std::string::npos) << option;
+    const char* const kOptions[] = {
+        "--dir",       "--port",       "--model",      "--product-code",  "--firmware",
+        "--memory",    "--map-header", "--poi-region", "--baud",          "--loader-baud",
+        "--flash-out", "--pace",       "--erase-ms",   "--fault",         "--transcript",
+        "--once",      "--program-ms", "--restart-ms", "--checksum-style"};
+    const char* const kFaults[] = {
+        "resend:K:CODE", "fail-erase", "fail-write:K",    "reset:K",     "bad-cmd",
+        "rec-number:K",  "bad-type",   "debug-echo",      "drop-ack:K",  "silent-loader",
+        "unplug:K",      "noise",      "late-greeting:S", "garble",      "prog-resend:K:CODE",
+        "bad-checksum",  "greet77",    "rec-wait",        "early-debug", "lost-end-ack"};
+    for (const char* option : kOptions) EXPECT_NE(text.find(option), std::string::npos) << option;
+    for (const char* fault : kFaults) EXPECT_NE(text.find(fault), std::string::npos) << fault;
     EXPECT_EQ(runTool(program + " --baud 2400 >/dev/null"), 2 << 8);
     EXPECT_EQ(runTool(program + " --model Nonesuch >/dev/null"), 2 << 8);
 }

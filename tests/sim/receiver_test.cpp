@@ -183,9 +183,9 @@ TEST(ReceiverBootLoader, RecordModeLandsContiguouslyAndReportsChecksumAndCount) 
     const std::uint32_t count = static_cast<std::uint32_t>(map.size() + 1);
     EXPECT_EQ(
         bench.send(endFrame()),
-        (Bytes{0x55, 0x8E, 0x00, 0x00, 0x55, 0x8E,
-               static_cast<std::uint8_t>(count >> 24), static_cast<std::uint8_t>(count >> 16), 0x8E,
-               static_cast<std::uint8_t>(count >> 8), static_cast<std::uint8_t>(count), 0x55}));
+        (Bytes{0x55, 0x8E, 0x00, 0x00, 0x55, 0x8E, static_cast<std::uint8_t>(count >> 24),
+               static_cast<std::uint8_t>(count >> 16), 0x8E, static_cast<std::uint8_t>(count >> 8),
+               static_cast<std::uint8_t>(count), 0x55}));
     const FlashMemory& flash = bench.unit().bootLoader().flash();
     for (std::size_t i = 0; i < map.size(); ++i)
         ASSERT_EQ(flash.read(static_cast<std::uint32_t>(i)), map[i]) << i;
@@ -213,8 +213,8 @@ TEST(ReceiverBootLoader, RefusesBadFramesAndWritesOutsideErasedSectors) {
     Bytes unterminated = recordFrame(kCodeBase, data);
     unterminated.back() = 0x00;
     EXPECT_EQ(bench.send(unterminated), Bytes{0x81});
-    EXPECT_EQ(eventKinds(bench), (std::vector<TransferEvent::Kind>(
-                                     2, TransferEvent::Kind::ProtocolError)));
+    EXPECT_EQ(eventKinds(bench),
+              (std::vector<TransferEvent::Kind>(2, TransferEvent::Kind::ProtocolError)));
     EXPECT_EQ(bench.send(recordFrame(kCodeBase, data)), (Bytes{0x55, 0x55}));
     // A lost acknowledgement makes the loader send the same record again.
     EXPECT_EQ(bench.send(recordFrame(kCodeBase, data)), (Bytes{0x55, 0x55}));

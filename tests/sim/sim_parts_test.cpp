@@ -65,8 +65,8 @@ TEST(Sentence, ReaderRejectsMalformedSentencesAndRecovers) {
         EXPECT_EQ(results.back(), c.last) << c.name;
         // The "$" after a CR alone already starts the next sentence.
         const Bytes next = sentence("CMD,PIH");
-        const auto again = pushAll(
-            reader, c.text.back() == '$' ? Bytes(next.begin() + 1, next.end()) : next);
+        const auto again =
+            pushAll(reader, c.text.back() == '$' ? Bytes(next.begin() + 1, next.end()) : next);
         EXPECT_EQ(again.back(), SentenceReader::Result::Sentence) << c.name;
         EXPECT_EQ(reader.body(), "CMD,PIH") << c.name;
     }
