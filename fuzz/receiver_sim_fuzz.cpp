@@ -19,6 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            "rec-number:2", "resend:1:81", "drop-ack:1", "unplug:3"};
     for (int bit = 0; bit < 8; ++bit)
         if (data[0] & (1 << bit)) faults.add(specs[bit], error);
+    // The upper bits of the second byte pick the faults that shape acknowledgements.
+    const char* moreSpecs[] = {"greet77",      "rec-wait",         "early-debug",
+                               "lost-end-ack", "prog-resend:2:82", "bad-checksum"};
+    for (int bit = 0; bit < 6; ++bit)
+        if (data[1] & (4 << bit)) faults.add(moreSpecs[bit], error);
 
     ReceiverConfig config;
     config.identity = UnitIdentity::fromModel(*findModel("Talvane"), "3.08", PoiRegion::Worldwide);
