@@ -25,29 +25,48 @@ constexpr int kQuietMs = 300;
 // Record n of a small map: 64 data bytes, a frame of 74.
 Bytes mapRecord(std::uint32_t number) { return recordFrame(number, patternBytes(64, number + 1)); }
 
-void write(Simulator& sim, const std::string& text) {
-    ASSERT_TRUE(sim.loader.write(Bytes(text.begin(), text.end())));
+Bytes text(const std::string& s) { return {s.begin(), s.end()}; }
+
+Step both(Step first, Step second) {
+    return [=](Simulator& sim) {
+        ASSERT_NO_FATAL_FAILURE(first(sim));
+        second(sim);
+    };
+}
+
+Step expect(Bytes answer) {
+    return [=](Simulator& sim) { sim.expectBytes(answer, "answer"); };
+}
+
+// Writes the bytes and reads the answer they get.
+Step exchange(Bytes out, Bytes answer) {
+    return both([=](Simulator& sim) { ASSERT_TRUE(sim.loader.write(out)); }, expect(answer));
+}
+
+// Writes bytes the unit loses: it answers no more than what was due before them.
+Step lost(Bytes out, Bytes dueBefore = {}) {
+    return both(exchange(out, dueBefore), [](Simulator& sim) {
+        EXPECT_FALSE(sim.loader.readByte(kQuietMs).has_value()) << "the bytes were answered";
+    });
 }
 
 // A map unit powered on in its boot loader, greeted and asked to program; record
 // 0 sent behind the request and acknowledged `acks` times.
-Step mapRecordZeroSent(int acks) {
-    return [acks](Simulator& sim) {
-        sim.greetAtLoaderRate();
-        Bytes request{0x6A};
-        const Bytes record = mapRecord(0);
-        request.insert(request.end(), record.begin(), record.end());
-        ASSERT_TRUE(sim.loader.write(request));
-        sim.expectBytes(Bytes(static_cast<std::size_t>(acks), 0x55), "record 0");
-    };
+Step mapRecordZeroSent(std::size_t acks) {
+    Bytes request{0x6A};
+    const Bytes record = mapRecord(0);
+    request.insert(request.end(), record.begin(), record.end());
+    return both([](Simulator& sim) { sim.greetAtLoaderRate(); },
+                exchange(request, Bytes(acks, 0x55)));
 }
 
 void openAtFirmwareRate(Simulator& sim) { ASSERT_TRUE(sim.loader.open(sim.com1(), 4800)); }
 
-void twoUploadCommands(Simulator& sim) {
-    openAtFirmwareRate(sim);
-    ASSERT_TRUE(sim.loader.sendCommand("CMD,DBUPLOAD"));
-    ASSERT_TRUE(sim.loader.sendCommand("CMD,DBUPLOAD"));
+Step twoUploadCommands() {
+    Bytes twice = sentence("CMD,DBUPLOAD");
+    const Bytes again = sentence("CMD,DBUPLOAD");
+    twice.insert(twice.end(), again.begin(), again.end());
+    return both(openAtFirmwareRate, exchange(twice, {}));
 }
 
 // The zero byte crosses the line before the port changes rate (a reopen would
@@ -75,121 +94,61 @@ struct BreachCase {
 };
 
 std::vector<BreachCase> breachCases() {
+    const std::vector<std::string> mapUnit = {"--start-in-loader", "record"};
+    const std::vector<std::string> slowMapUnit = {"--start-in-loader", "record", "--program-ms",
+                                                  "300"};
+    const Step handOver = both(zeroByteThenLoaderRate, greetingArrives);
     return {
-        {"record number skipped in record mode",
-         {"--start-in-loader", "record"},
-         mapRecordZeroSent(2),
-         [](Simulator& sim) {
-             ASSERT_TRUE(sim.loader.write(mapRecord(1)));
-             sim.expectBytes({0x55, 0x55}, "record 1");
-         },
-         [](Simulator& sim) {
-             ASSERT_TRUE(sim.loader.write(mapRecord(2)));
-             sim.expectBytes({0x81}, "resend request");
-         },
+        {"record number skipped in record mode", mapUnit, mapRecordZeroSent(2),
+         exchange(mapRecord(1), {0x55, 0x55}), exchange(mapRecord(2), {0x81}),
          "record number 2 where record number 1 belongs (state BootLoader/Records, 74 bytes: 5B "
          "00 22 00 00 00 02"},
-        {"next record before the second acknowledgement",
-         {"--start-in-loader", "record", "--program-ms", "300"},
-         mapRecordZeroSent(1),
-         [](Simulator& sim) {
-             sim.expectBytes({0x55}, "second acknowledgement of record 0");
-             ASSERT_TRUE(sim.loader.write(mapRecord(1)));
-             sim.expectBytes({0x55}, "record 1");
-         },
-         [](Simulator& sim) {
-             ASSERT_TRUE(sim.loader.write(mapRecord(1)));
-             sim.expectBytes({0x55}, "second acknowledgement of record 0");
-             EXPECT_FALSE(sim.loader.readByte(kQuietMs).has_value()) << "record 1 was lost";
-         },
+        {"next record before the second acknowledgement", slowMapUnit, mapRecordZeroSent(1),
+         both(expect({0x55}), exchange(mapRecord(1), {0x55})), lost(mapRecord(1), {0x55}),
          "bytes sent while the unit was programming record 1 (state BootLoader/Records, 74 "
          "bytes: 5B 00 22 00 00 00 01"},
-        {"end frame before the second acknowledgement",
-         {"--start-in-loader", "record", "--program-ms", "300"},
-         mapRecordZeroSent(1),
-         [](Simulator& sim) {
-             sim.expectBytes({0x55}, "second acknowledgement of record 0");
-             ASSERT_TRUE(sim.loader.write(endFrame()));
-             sim.expectBytes({0x55, 0x8E, 0x00, 0x00, 0x55}, "end report");
-         },
-         [](Simulator& sim) {
-             ASSERT_TRUE(sim.loader.write(endFrame()));
-             sim.expectBytes({0x55}, "second acknowledgement of record 0");
-             EXPECT_FALSE(sim.loader.readByte(kQuietMs).has_value()) << "the end frame was lost";
-         },
+        {"end frame before the second acknowledgement", slowMapUnit, mapRecordZeroSent(1),
+         both(expect({0x55}), exchange(endFrame(), {0x55, 0x8E, 0x00, 0x00, 0x55})),
+         lost(endFrame(), {0x55}),
          "bytes sent while the unit was programming record 1 (state BootLoader/Records, 6 "
          "bytes: 5B 00 00 00 00 5D)"},
         {"upload command a third time",
          {"--restart-ms", "100"},
-         twoUploadCommands,
-         [](Simulator& sim) {
-             zeroByteThenLoaderRate(sim);
-             greetingArrives(sim);
-         },
-         [](Simulator& sim) { ASSERT_TRUE(sim.loader.sendCommand("CMD,DBUPLOAD")); },
+         twoUploadCommands(),
+         handOver,
+         exchange(sentence("CMD,DBUPLOAD"), {}),
          "upload command sent again after the two that hand over (state Firmware, 22 bytes: 24 "
          "50 51 56 58 43"},
         {"boot-loader bytes at once after the zero byte",
          {"--restart-ms", "1000"},
-         [](Simulator& sim) {
-             twoUploadCommands(sim);
-             zeroByteThenLoaderRate(sim);
-         },
-         [](Simulator& sim) {
-             greetingArrives(sim);
-             ASSERT_TRUE(sim.loader.writeByte(0x55));
-             sim.expectBytes({0x55}, "answer to the greeting");
-         },
-         [](Simulator& sim) {
-             ASSERT_TRUE(sim.loader.writeByte(0x55));
-             EXPECT_FALSE(sim.loader.readByte(kQuietMs).has_value()) << "the answer was lost";
-         },
+         both(twoUploadCommands(), zeroByteThenLoaderRate),
+         both(greetingArrives, exchange({0x55}, {0x55})),
+         lost({0x55}),
          "bytes sent while the unit was restarting into its boot loader after the zero byte "
          "(state BootLoader/Restarting, 1 byte: 55)"},
         {"two stop bits and hardware flow control",
          {},
          openAtFirmwareRate,
          versionAnswered,
-         [](Simulator& sim) {
-             ASSERT_TRUE(sim.loader.setStopBitsAndFlowControl(true, true));
-             ASSERT_TRUE(sim.loader.sendCommand("CMD,VERSION"));
-         },
+         both([](Simulator& sim) { ASSERT_TRUE(sim.loader.setStopBitsAndFlowControl(true, true)); },
+              versionAnswered),
          "bytes sent with the line set to 8N2, RTS/CTS flow control; the unit uses 8N1 without "
          "flow control (state Firmware, "},
         {"lower-case checksum digits",
          {"--restart-ms", "100"},
-         [](Simulator& sim) {
-             openAtFirmwareRate(sim);
-             ASSERT_TRUE(sim.loader.sendCommand("CMD,DBUPLOAD"));
-         },
-         [](Simulator& sim) {
-             write(sim, "$PQVXCMD,DBUPLOAD*6C\r\n");
-             zeroByteThenLoaderRate(sim);
-             greetingArrives(sim);
-         },
-         [](Simulator& sim) { write(sim, "$PQVXCMD,DBUPLOAD*6c\r\n"); },
+         both(openAtFirmwareRate, exchange(sentence("CMD,DBUPLOAD"), {})),
+         both(exchange(text("$PQVXCMD,DBUPLOAD*6C\r\n"), {}), handOver),
+         exchange(text("$PQVXCMD,DBUPLOAD*6c\r\n"), {}),
          "checksum digits in lower case (state Firmware, 21 bytes: 24 50 51 56 58 43 4D 44 2C 44 "
          "42 55 50 4C 4F 41 ...)"},
         {"command ended with CR alone",
          {},
          openAtFirmwareRate,
-         [](Simulator& sim) {
-             write(sim, "$PQVXCMD,VERSION*33\r\n");
-             EXPECT_TRUE(sim.loader.readSentence(Simulator::kReplyMs).has_value());
-         },
-         [](Simulator& sim) {
-             write(sim, "$PQVXCMD,VERSION*33\r");
-             EXPECT_FALSE(sim.loader.readByte(kQuietMs).has_value()) << "the command was lost";
-         },
+         versionAnswered,
+         lost(text("$PQVXCMD,VERSION*33\r")),
          "sentence ended with CR alone, no LF (state Firmware, 20 bytes: "},
-        {"cold start in record mode",
-         {"--start-in-loader", "record"},
-         mapRecordZeroSent(2),
-         [](Simulator& sim) {
-             ASSERT_TRUE(sim.loader.write(mapRecord(1)));
-             sim.expectBytes({0x55, 0x55}, "record 1");
-         },
-         [](Simulator& sim) { ASSERT_TRUE(sim.loader.writeByte(0x69)); },
+        {"cold start in record mode", mapUnit, mapRecordZeroSent(2),
+         exchange(mapRecord(1), {0x55, 0x55}), exchange({0x69}, {}),
          "cold start 0x69 in record mode, where none belongs (state BootLoader/Records, 1 byte: "
          "69)"},
     };
