@@ -66,7 +66,8 @@ TEST_F(ReceiverLinkTest, CommandsCarryTheXorOfPrefixAndBody) {
 }
 
 TEST_F(ReceiverLinkTest, ChecksumIsCheckedInEitherCaseAndWithOrWithoutTheDollar) {
-    const std::string body = "VER,030,V1.00";
+    // Its checksum is 3E, over the dollar 1A: letters both ways, so case matters.
+    const std::string body = "VER,030,V3.08";
     std::string wrong = replySentence(body);
     wrong[wrong.size() - 3] = wrong[wrong.size() - 3] == '0' ? '1' : '0';
     std::string noMark = replySentence(body);
