@@ -1,28 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "e2e_files.h"
 #include "legacy_upload_dialog.h"
 #include "legacy_upload_type_dialog.h"
-#include "loader_app.h"
-#include "pty_pair.h"
-#include "receiver_link.h"
-#include "scripted_ui.h"
-#include "sim_process.h"
-#include "system_clock.h"
+#include "loader_app_fixture.h"
 
 namespace zamel::testing {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using sim::testing::SimProcess;
 
 constexpr auto kInfo = MessageIcon::Information;
 constexpr std::size_t kDatabaseAt = 0xA0000;
@@ -54,34 +46,16 @@ Bytes slice(const Bytes& bytes, std::size_t from, std::size_t to) {
 // directory, with a scripted user. The receiver keeps each completed transfer's
 // flash in its own numbered dump; a dump rebuilt as binary starts at the lowest
 // address written, so a code transfer starts at 0.
-class LegacyUploadEndToEnd : public ::testing::Test {
+class LegacyUploadEndToEnd : public LoaderAppFixture {
   protected:
-    void TearDown() override {
-        if (HasFailure()) printUploadRecords(dir.path());
-    }
-
     void startReceiver(const std::string& firmware, const std::string& region,
                        std::vector<std::string> extra = {}) {
-        std::vector<std::string> args = {
-            "--dir",        dir.path(),   "--port",           "1",
-            "--model",      "NAV415/420", "--firmware",       firmware,
-            "--poi-region", region,       "--flash-out-each", dir.file("flash"),
-            "--erase-ms",   "1",          "--transcript",     dir.file("transcript.txt")};
+        std::vector<std::string> args = {"--model", "NAV415/420", "--firmware", firmware,
+                                         "--poi-region", region};
         args.insert(args.end(), extra.begin(), extra.end());
-        ASSERT_TRUE(receiver.start(args)) << "receiver-sim did not become ready";
-        ui.setClock(&clock);
-        ui.setWakeOnInput(true);
-        ui.setTickLimit(300);
+        LoaderAppFixture::startReceiver(args);
     }
 
-    Bytes transferred(int n) {
-        if (receiver.running()) receiver.stop(SIGTERM);
-        return flashDumpContents(dir.file("flash-" + std::to_string(n) + ".srec"));
-    }
-    bool transferHappened(int n) {
-        if (receiver.running()) receiver.stop(SIGTERM);
-        return std::filesystem::exists(dir.file("flash-" + std::to_string(n) + ".srec"));
-    }
     bool receiverWasSwitched() {
         const Bytes transcript = readWholeFile(dir.file("transcript.txt"));
         return std::string(transcript.begin(), transcript.end()).find("BootLoader") !=
@@ -96,10 +70,6 @@ class LegacyUploadEndToEnd : public ::testing::Test {
         writeWholeFile(dir.file(name), bytes);
         return dir.file(name);
     }
-    void setPath(char (&field)[256], const std::string& path) {
-        std::snprintf(field, sizeof field, "%s", path.c_str());
-    }
-    void expectStatus(const char* text) { ui.expectMessage(text, "STATUS", kInfo); }
     void expectPowerOn() {
         ui.expectMessage("Power on unit to continue loading\nand click OK", "Reload Boot Loader",
                          kInfo);
@@ -108,13 +78,6 @@ class LegacyUploadEndToEnd : public ::testing::Test {
         ui.expectMessage(LegacyUploadDialog::kCustomDatabaseQuestion, "Database",
                          MessageIcon::Warning, answer);
     }
-
-    TempWorkDir dir;
-    SimProcess receiver;
-    SystemClock clock;
-    ScriptedUi ui;
-    ReceiverLink link{ui, clock};
-    LoaderApp app{link, ui, clock};
 };
 
 // The code reaches past 0x70000 so that the boot-block pass has something to send.

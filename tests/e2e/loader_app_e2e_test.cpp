@@ -1,62 +1,21 @@
-#include "loader_app.h"
-
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "e2e_files.h"
 #include "flash_plain_dialog.h"
-#include "pty_pair.h"
-#include "receiver_link.h"
-#include "scripted_ui.h"
-#include "sim_process.h"
-#include "system_clock.h"
+#include "loader_app_fixture.h"
 #include "upload_confirm_dialog.h"
 
 namespace zamel::testing {
 namespace {
 
-using sim::testing::SimProcess;
-
 constexpr auto kInfo = MessageIcon::Information;
 
-// The loader's application object driven through its commands, with a scripted
-// user, against a simulated receiver on COM1 of a fresh working directory. The
-// receiver keeps every completed transfer's flash in its own numbered dump.
-class LoaderAppEndToEnd : public ::testing::Test {
+class LoaderAppEndToEnd : public LoaderAppFixture {
   protected:
-    void TearDown() override {
-        if (HasFailure()) printUploadRecords(dir.path());
-    }
-
-    void startReceiver(std::vector<std::string> extra) {
-        std::vector<std::string> args = {"--dir",        dir.path(),
-                                         "--port",       "1",
-                                         "--flash-out-each", dir.file("flash"),
-                                         "--erase-ms",   "1",
-                                         "--transcript", dir.file("transcript.txt")};
-        args.insert(args.end(), extra.begin(), extra.end());
-        ASSERT_TRUE(receiver.start(args)) << "receiver-sim did not become ready";
-        ui.setClock(&clock);
-        ui.setTickLimit(300);
-        ui.setWakeOnInput(true);
-    }
-
-    // The flash of the n-th completed transfer; the receiver is stopped first, so
-    // every dump it had to write is written.
-    std::vector<std::uint8_t> transferred(int n) {
-        if (receiver.running()) receiver.stop(SIGTERM);
-        return flashDumpContents(dir.file("flash-" + std::to_string(n) + ".srec"));
-    }
-    bool transferHappened(int n) {
-        if (receiver.running()) receiver.stop(SIGTERM);
-        return std::filesystem::exists(dir.file("flash-" + std::to_string(n) + ".srec"));
-    }
-
     void writePackage(const std::string& section, const std::string& code,
                       const std::string& map, const std::string& mapName) {
         writeWholeFile(dir.file("zamel.ini"), "; upload package\n[Other]\nCODE=x\n[" + section +
@@ -67,11 +26,10 @@ class LoaderAppEndToEnd : public ::testing::Test {
     // A code file chosen before the upload command, as "Select Code File..." leaves it
     // with an upload pending.
     void setLinkPath(const std::string& codePath) {
-        std::snprintf(link.codePath, sizeof link.codePath, "%s", codePath.c_str());
+        setPath(link.codePath, codePath);
         link.codeSelected = true;
     }
 
-    void expectStatus(const char* text) { ui.expectMessage(text, "STATUS", kInfo); }
     void expectAutoConfirm(const std::string& line) {
         ui.expectDialog("Upload", [line](DialogController& c) {
             EXPECT_EQ(static_cast<UploadConfirmDialog&>(c).line(), line);
@@ -84,13 +42,6 @@ class LoaderAppEndToEnd : public ::testing::Test {
                              fileVersion,
                          "Confirm", MessageIcon::Question, MessageAnswer::Ok);
     }
-
-    TempWorkDir dir;
-    SimProcess receiver;
-    SystemClock clock;
-    ScriptedUi ui;
-    ReceiverLink link{ui, clock};
-    LoaderApp app{link, ui, clock};
 };
 
 TEST_F(LoaderAppEndToEnd, PackageOnTalvaneSendsTheBaseMapThenTheCodeInTheFinalPass) {
@@ -326,7 +277,7 @@ TEST_F(LoaderAppEndToEnd, PlainBaseMapLimitIsTheLastByteOfTheUnitsSpace) {
     for (const std::uint32_t size : {FlashPlainDialog::kBaseMapLimit + 1,
                                      FlashPlainDialog::kBaseMapLimit}) {
         writeWholeFile(dir.file("base.img"), std::vector<std::uint8_t>(size, 0x5A));
-        std::snprintf(link.dataPath, sizeof link.dataPath, "%s", dir.file("base.img").c_str());
+        setPath(link.dataPath, dir.file("base.img"));
         ui.expectChoice("UPLOAD FILE", "Upload File");
         if (size > FlashPlainDialog::kBaseMapLimit)
             ui.expectMessage("File size of 2555873 exceeds space limit of 2555872", "ERROR", kInfo);
