@@ -86,11 +86,17 @@ TEST_F(IdentificationSequenceTest, MapHeaderDecidesBetweenTalvaneAndThePlainMode
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mapHeader);
+        // A receiver of its own for each case: the queries an earlier case's last
+        // tick sent must not be taken for this one's.
+        TempWorkDir caseDir;
+        PtyPair casePty;
+        casePty.holdSlave();
+        ASSERT_TRUE(casePty.linkAs(caseDir.path(), 1));
         ScriptedUi caseUi;
         caseUi.setClock(&clock);
         ReceiverLink caseLink(caseUi, clock);
         caseLink.loadSettings();
-        ReceiverResponder caseReceiver(pty, 4800);
+        ReceiverResponder caseReceiver(casePty, 4800);
         caseReceiver.setReply("CMD,VERSION", "VER,033,V3.08");
         caseReceiver.setReply("CMD,MPH", c.mapHeader);
         int dialogs = 0;
