@@ -4,6 +4,7 @@
 #include <linux/serial.h>
 #include <poll.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "comlink.h"
 #include "serial_result.h"
@@ -38,8 +40,9 @@ int bitResult(std::uint32_t flags, std::uint32_t bit) { return (flags & bit) != 
 }  // namespace
 
 PosixSerialDevice::PosixSerialDevice(int portIndex, int receiveQueueSize, int transmitQueueSize,
-                                     PortOpening opening)
+                                     PortOpening opening, std::string deviceRoot)
     : SerialDevice(portIndex),
+      deviceRoot_(std::move(deviceRoot)),
       transmitQueueSize_(static_cast<std::uint32_t>(std::max(0, transmitQueueSize))),
       receiveQueueSize_(static_cast<std::uint32_t>(std::max(0, receiveQueueSize))) {
     lineState_.xonLimit = receiveQueueSize_ / 4;
@@ -57,17 +60,6 @@ PosixSerialDevice::~PosixSerialDevice() {
     if (ownsPortUse_) lowerPortUse(portIndex());
 }
 
-std::string PosixSerialDevice::portPath(int portIndex) {
-    char name[32];
-    std::snprintf(name, sizeof name, "COM%d", portIndex + 1);
-    // A dangling COMn link still means "this port": opening it then fails
-    // instead of silently reaching some other device.
-    struct stat entry {};
-    if (::lstat(name, &entry) == 0) return name;
-    std::snprintf(name, sizeof name, "/dev/ttyS%d", portIndex);
-    return name;
-}
-
 int PosixSerialDevice::idle() {
     sched_yield();
     return 0;
@@ -80,11 +72,15 @@ int PosixSerialDevice::refreshLine() {
 }
 
 int PosixSerialDevice::open() {
+    outcome_ = {};
     if (portIndex() < 0 || portIndex() >= kPortIndexCount) {
+        outcome_.failure = PortOpenFailure::NoDevice;
         setLastError(kSerialBadPort);
         return kSerialBadPort;
     }
     if (portUseCount(portIndex()) != 0) {
+        outcome_.mapping = mapComPort(portIndex(), deviceRoot_);
+        outcome_.failure = PortOpenFailure::InUse;
         setLastError(kSerialPortAlreadyOpen);
         return kSerialPortAlreadyOpen;
     }
@@ -128,12 +124,24 @@ int PosixSerialDevice::open() {
 }
 
 int PosixSerialDevice::openHandle() {
-    const std::string path = portPath(portIndex());
+    outcome_ = {mapComPort(portIndex(), deviceRoot_)};
+    const std::string& path = outcome_.mapping.path;
+    if (path.empty()) return refuseOpen(PortOpenFailure::NoDevice, 0, kSerialGeneralFailure);
+    if (const long holder = lockFileHolder(deviceRoot_, deviceName(outcome_.mapping))) {
+        outcome_.lockHolder = holder;
+        return refuseOpen(PortOpenFailure::InUse, 0, kSerialPortAlreadyOpen);
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return mapLastError();
+    if (fd < 0) return refuseOpen(classifyOpenError(errno), errno, mapLastError());
     if (!::isatty(fd)) {
         ::close(fd);
-        return kSerialBadPort;
+        return refuseOpen(PortOpenFailure::NotATerminal, 0, kSerialBadPort);
+    }
+    // Terminal programs that hold a port this way keep it theirs; so does this
+    // device, until it closes the descriptor.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(fd);
+        return refuseOpen(PortOpenFailure::InUse, EWOULDBLOCK, kSerialPortAlreadyOpen);
     }
     // Refused by some drivers and ignored for privileged users; the use
     // counters still keep this program from opening the port twice.
@@ -143,6 +151,12 @@ int PosixSerialDevice::openHandle() {
                       major(node.st_rdev) <= kPseudoTerminalMajorLast;
     handle_ = fd;
     return 0;
+}
+
+int PosixSerialDevice::refuseOpen(PortOpenFailure failure, int error, int code) {
+    outcome_.failure = failure;
+    outcome_.error = error;
+    return code;
 }
 
 int PosixSerialDevice::close() {

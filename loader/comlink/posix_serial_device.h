@@ -6,6 +6,7 @@
 #include <string>
 
 #include "line_state.h"
+#include "port_open_outcome.h"
 #include "serial_device.h"
 
 namespace zamel {
@@ -14,11 +15,14 @@ namespace zamel {
 enum class PortOpening { Now, Later };
 
 // A SerialDevice on a POSIX terminal. COM n (port index n-1) is the path
-// "COMn" in the working directory when it exists (a link to a tty), else
-// "/dev/ttyS{n-1}". The port is opened non-blocking and raw, its input flushed,
-// and held exclusively (TIOCEXCL where the system allows it, plus the use
-// counters); anything else that wants the same pseudo-terminal slave must open
-// it before this device does.
+// "COMn" in the working directory when it exists (a link to a tty), else the
+// n-th serial port present (serial_port_map.h), looked up at every open. The
+// port is opened non-blocking and raw, its input flushed, and held exclusively
+// (TIOCEXCL where the system allows it, an flock, plus the use counters); a
+// port another program holds (the same means, or a lock file) is refused as in
+// use. Anything else that wants the same pseudo-terminal slave must open it
+// before this device does. outcome() tells which device an open tried and why
+// it failed.
 //
 // What a pseudo-terminal refuses (modem lines, line-error counters) is
 // tolerated: modem-line queries then report kLineUnknown, and no line errors
@@ -31,9 +35,10 @@ class PosixSerialDevice final : public SerialDevice {
     // The loader passes 4096 and 2048 and opens at once. DTR and RTS are raised
     // after a successful open. A failed open leaves its code in lastError; the
     // device then still accepts calls, which fail (kSerialGeneralFailure from
-    // setFormat).
+    // setFormat). deviceRoot is the device tree the ports are looked for in
+    // ("" the machine's own; see serialPortsPresent).
     PosixSerialDevice(int portIndex, int receiveQueueSize, int transmitQueueSize,
-                      PortOpening opening = PortOpening::Now);
+                      PortOpening opening = PortOpening::Now, std::string deviceRoot = {});
     // Closes the port if this device opened it and lowers its use counter.
     ~PosixSerialDevice() override;
 
@@ -78,8 +83,8 @@ class PosixSerialDevice final : public SerialDevice {
     // kSerialOutOfMemory, everything else kSerialGeneralFailure).
     virtual int mapLastError();
 
-    // The path COM n resolves to, as the device would open it now.
-    static std::string portPath(int portIndex);
+    // The device the last open tried and how it went.
+    const PortOpenOutcome& outcome() const { return outcome_; }
 
     bool isOpen() const { return handle_ >= 0; }
     // The open port's descriptor, for an event loop to watch; -1 when closed.
@@ -101,6 +106,7 @@ class PosixSerialDevice final : public SerialDevice {
         int bufferOverrun = 0;
     };
 
+    int refuseOpen(PortOpenFailure failure, int error, int code);
     int applyLineState(const LineState& state);
     bool pseudoTerminalTook(const termios& wanted);
     void collectLineErrors();
@@ -110,6 +116,8 @@ class PosixSerialDevice final : public SerialDevice {
     int setModemLine(int bit, bool raise);
 
     LineState lineState_;
+    std::string deviceRoot_;
+    PortOpenOutcome outcome_;
     int handle_ = -1;
     std::int32_t inputHandshake_ = 0;
     std::int32_t outputHandshake_ = 0;

@@ -18,6 +18,10 @@ ConnectView::~ConnectView() = default;
 void ConnectView::refresh() {
     ui_->portField->setText(fromWindows1252(dialog_.portText()));
     ui_->promptField->setText(fromWindows1252(dialog_.promptText()));
+    ui_->deviceField->setText(QString::fromLocal8Bit(dialog_.deviceText()));
+    const QString report = QString::fromLocal8Bit(dialog_.report());
+    if (ui_->reportField->toPlainText() != report) ui_->reportField->setPlainText(report);
+    ui_->reportField->setVisible(!report.isEmpty());
 }
 
 }  // namespace zamel

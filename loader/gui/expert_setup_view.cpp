@@ -50,6 +50,11 @@ ExpertSetupView::ExpertSetupView(ExpertSetupDialog& dialog, DialogHost& host)
     ui_->okButton->setText(buttonCaption(ExpertSetupDialog::kOkCaption));
     ui_->baudRatesButton->setText(buttonCaption(ExpertSetupDialog::kBaudRatesCaption));
     ui_->baudRatesButton->setEnabled(dialog_.baudRatesEnabled());
+    const QList<QLabel*> deviceLabels = {ui_->portDevice0, ui_->portDevice1, ui_->portDevice2,
+                                         ui_->portDevice3};
+    for (int i = 0; i < deviceLabels.size(); ++i)
+        deviceLabels[i]->setText(QString::fromLocal8Bit(dialog_.portDeviceText(i)));
+    ui_->portsPresentList->setText(QString::fromLocal8Bit(dialog_.portsPresentText()));
 
     connect(ui_->okButton, &QPushButton::clicked, &host, [this, &host] {
         host.handle([this] {

@@ -1,5 +1,8 @@
 #include "console_ui.h"
 
+#include <string>
+#include <utility>
+
 #include "clock.h"
 #include "dialog_controller.h"
 #include "tick_wait.h"
@@ -47,8 +50,17 @@ DialogResult ConsoleUi::runModal(DialogController& controller) {
         std::fflush(out_);
         controller.choose(choices.front());
     }
+    std::string reported;
+    const auto printReport = [&] {
+        if (std::string report = controller.report(); report != reported) {
+            reported = std::move(report);
+            if (!reported.empty()) std::fprintf(out_, "%s\n", reported.c_str());
+            std::fflush(out_);
+        }
+    };
     const std::int64_t startTick = clock_.tickMs();
     while (!controller.ended()) {
+        printReport();
         const bool overdue =
             options_.modalLimitMs > 0 && clock_.tickMs() - startTick >= options_.modalLimitMs;
         // A dialog without a timer could never end by itself: cancel it.
@@ -65,6 +77,7 @@ DialogResult ConsoleUi::runModal(DialogController& controller) {
         }
         controller.onTimer(timerId);
     }
+    printReport();
     return controller.result();
 }
 

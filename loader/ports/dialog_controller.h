@@ -34,6 +34,11 @@ class DialogController {
     virtual int waitDescriptor() const { return -1; }
     virtual void onReadable() {}
 
+    // What the dialog has to tell below its fields as it runs, lines separated by
+    // "\n"; empty when nothing. A window shows it; a console prints it each time
+    // it changes.
+    virtual std::string report() const { return {}; }
+
     bool ended() const { return ended_; }
     DialogResult result() const { return result_; }
 

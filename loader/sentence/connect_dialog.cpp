@@ -8,7 +8,6 @@ namespace zamel {
 
 namespace {
 
-constexpr int kPortCount = 4;
 constexpr int kRatesPerPort = 4;
 constexpr int kTicksPerProbe = 2;
 
@@ -63,6 +62,7 @@ void ConnectDialog::moveToNextProbe() {
     if (++rateChanges_ >= kRatesPerPort) {
         rateChanges_ = 0;
         probeIndex_ = (probeIndex_ + 1) % kPortCount;
+        if (probeIndex_ == 0) endRound();
     }
     showProbe();
     openProbe();
@@ -72,6 +72,23 @@ void ConnectDialog::openProbe() {
     link_.ensureOpen(probeIndex_, probeRate_, false);
     // A port that would not open is left on the next tick, a silent one after two.
     failedTicks_ = link_.openFailed ? 1 : 0;
+    PortRound& port = round_[static_cast<std::size_t>(probeIndex_)];
+    port.lastOpen = link_.openOutcome;
+    port.opened = port.opened || link_.portOpen;
+    deviceText_ = portLine(probeIndex_, link_.openOutcome.mapping,
+                           link_.portOpen ? "opened" : describeOpenFailure(link_.openOutcome));
+}
+
+void ConnectDialog::endRound() {
+    ++rounds_;
+    report_ = "No answer in round " + std::to_string(rounds_) + "; still searching:";
+    for (int i = 0; i < kPortCount; ++i) {
+        const PortRound& port = round_[static_cast<std::size_t>(i)];
+        report_ += "\n" + portLine(i, port.lastOpen.mapping,
+                                   port.opened ? "opened, no answer at any rate"
+                                               : describeOpenFailure(port.lastOpen));
+    }
+    round_ = {};
 }
 
 void ConnectDialog::showProbe() {

@@ -37,7 +37,8 @@ bool readInteger(const std::string& text, std::int32_t& number) {
 
 }  // namespace
 
-ExpertSetupDialog::ExpertSetupDialog(ReceiverLink& link, Ui& ui) : link_(link), ui_(ui) {
+ExpertSetupDialog::ExpertSetupDialog(ReceiverLink& link, Ui& ui)
+    : link_(link), ui_(ui), ports_(comPortTable(link.deviceRoot)) {
     for (std::size_t i = 0; i < kUnitChoices.size(); ++i)
         if (kUnitChoices[i].unitType == link_.unitType) unitChoice_ = static_cast<int>(i);
     expertChoice_ = link_.expertUpload ? 1 : 0;
@@ -48,6 +49,21 @@ ExpertSetupDialog::ExpertSetupDialog(ReceiverLink& link, Ui& ui) : link_(link), 
         setPortChoice(link_.comIndex);
     }
     portNumberText_ = std::to_string(portNumber_);
+}
+
+std::string ExpertSetupDialog::portDeviceText(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= ports_.size()) return "no device";
+    return describePort(ports_[static_cast<std::size_t>(index)]);
+}
+
+std::string ExpertSetupDialog::portsPresentText() const {
+    std::string text;
+    for (std::size_t i = 0; i < ports_.size(); ++i) {
+        if (ports_[i].origin == PortOrigin::None) continue;
+        if (!text.empty()) text += '\n';
+        text += "COM" + std::to_string(i + 1) + " " + describePort(ports_[i]);
+    }
+    return text.empty() ? "No serial port found." : text;
 }
 
 void ExpertSetupDialog::setUnitChoice(int choice) {

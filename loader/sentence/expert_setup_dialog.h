@@ -8,6 +8,7 @@
 
 #include "dialog_controller.h"
 #include "receiver_model_table.h"
+#include "serial_port_map.h"
 
 namespace zamel {
 
@@ -53,7 +54,7 @@ class ExpertSetupDialog final : public DialogController {
     static constexpr const char* kNotAnIntegerText = "Please enter an integer.";
     static constexpr const char* kNotAnIntegerTitle = "Expert Setup";
 
-    // Fills the choices from the link.
+    // Fills the choices from the link and looks at the serial ports present.
     ExpertSetupDialog(ReceiverLink& link, Ui& ui);
 
     std::string caption() const override { return "Expert Setup"; }
@@ -79,6 +80,12 @@ class ExpertSetupDialog final : public DialogController {
     int expertChoice() const { return expertChoice_; }
     // The edit field beside "COM".
     const std::string& portNumberText() const { return portNumberText_; }
+    // The device behind "COM 1" to "COM 4" (index 0 to 3), as of the dialog's opening.
+    std::string portDeviceText(int index) const;
+    // Every COM number with a device behind it, one line each ("COM5 /dev/ttyS0
+    // (built-in serial port)"), or a line saying there is none.
+    std::string portsPresentText() const;
+
     // "Non-Standard Baud Rates" is shown but nothing enables it.
     bool baudRatesEnabled() const { return false; }
 
@@ -101,6 +108,7 @@ class ExpertSetupDialog final : public DialogController {
     int expertChoice_ = 0;
     std::int32_t portNumber_ = 0;
     std::string portNumberText_;
+    std::vector<PortMapping> ports_;
 };
 
 }  // namespace zamel

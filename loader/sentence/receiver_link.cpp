@@ -1,6 +1,7 @@
 #include "receiver_link.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -132,17 +133,25 @@ void ReceiverLink::open(std::int32_t index, std::int32_t baudRate, bool showErro
     if (portOpen) close();
     openFailed = false;
     portDevice = std::make_unique<PosixSerialDevice>(index, kReceiveBufferSize, kTransmitBufferSize,
-                                                     PortOpening::Now);
+                                                     PortOpening::Now, deviceRoot);
+    openOutcome = portDevice->outcome();
     port = std::make_unique<SerialStream>(*portDevice);
     lineSettings = std::make_unique<LineSettings>();
     lineSettings->attach(*port);
+    errno = 0;
     // A device whose open failed shows itself here: it cannot take a line format.
     if (lineSettings->setBaud(baudRate) == kSerialGeneralFailure) {
+        // Opened, yet the terminal refused the line settings.
+        if (openOutcome.failure == PortOpenFailure::None) {
+            openOutcome.failure = PortOpenFailure::Other;
+            openOutcome.error = errno != 0 ? errno : EINVAL;
+        }
         releasePort();
         openFailed = true;
         if (showErrors) {
-            ui_.messageBox("COULD NOT OPEN COM PORT", "ERROR", MessageButtons::Ok,
-                           MessageIcon::Information);
+            ui_.messageBox("COULD NOT OPEN COM PORT\n" + portLine(index, openOutcome.mapping,
+                                                                  describeOpenFailure(openOutcome)),
+                           "ERROR", MessageButtons::Ok, MessageIcon::Information);
         }
         return;
     }

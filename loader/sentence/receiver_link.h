@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "line_settings.h"
 #include "posix_serial_device.h"
@@ -33,7 +34,8 @@ class ReceiverLink {
     // from zamel.cfg in the working directory; fields that are missing keep defaults.
     void loadSettings();
 
-    // Opens COM(index + 1) at the rate; the caller tests portOpen and openFailed.
+    // Opens COM(index + 1) at the rate; the caller tests portOpen and openFailed,
+    // and openOutcome for the device tried and the reason of a failure.
     void open(std::int32_t index, std::int32_t baudRate, bool showErrors);
     // Keeps an open port with the same index and rate, else reopens.
     void ensureOpen(std::int32_t index, std::int32_t baudRate, bool showErrors);
@@ -90,6 +92,11 @@ class ReceiverLink {
     std::unique_ptr<LineSettings> lineSettings;
     std::array<std::uint8_t, kSentenceCapacity> sentence{};
     std::int32_t sentenceLength = 0;
+    // The device tree the COM numbers are mapped in: "" is the machine's own;
+    // tests set a directory standing in for it (serialPortsPresent).
+    std::string deviceRoot;
+    // The device the last open tried and how it went (kept after a failure).
+    PortOpenOutcome openOutcome;
 
   private:
     void releasePort();

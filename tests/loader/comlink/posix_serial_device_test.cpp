@@ -145,9 +145,15 @@ TEST_F(PosixSerialDeviceTest, PortsThatCannotBeOpenedLeaveTheirCodeAndNoCounter)
     EXPECT_EQ(readWholeFile(dir.file("COM3")).size(), 10u);
 }
 
-TEST_F(PosixSerialDeviceTest, ComNumbersResolveToTheLinkOrTheSystemPort) {
-    EXPECT_EQ(PosixSerialDevice::portPath(0), "COM1");
-    EXPECT_EQ(PosixSerialDevice::portPath(3), "/dev/ttyS3");
+TEST_F(PosixSerialDeviceTest, EachOpenSaysWhichDeviceItTried) {
+    PosixSerialDevice device(kPortIndex, kReceiveQueue, kTransmitQueue);
+    ASSERT_TRUE(device.isOpen());
+    EXPECT_EQ(device.outcome().mapping.path, "COM1");
+    EXPECT_EQ(device.outcome().mapping.origin, PortOrigin::WorkingDirectory);
+    EXPECT_EQ(device.outcome().failure, PortOpenFailure::None);
+    PosixSerialDevice second(kPortIndex, kReceiveQueue, kTransmitQueue);
+    EXPECT_EQ(second.outcome().failure, PortOpenFailure::InUse);
+    EXPECT_EQ(second.outcome().mapping.path, "COM1");
 }
 
 TEST_F(PosixSerialDeviceTest, SuppressedOpenLeavesThePortAlone) {

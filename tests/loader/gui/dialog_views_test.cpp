@@ -50,6 +50,8 @@ TEST_F(DialogViewTest, IdentificationWindowsShowTheirFieldsAndCancel) {
         // A port that does not open is left at the next tick.
         if (modal == nullptr || textOf(modal, "portField") != "Using COM1 at 9600 baud") return false;
         EXPECT_EQ(textOf(modal, "promptField"), "Power on GPS unit");
+        EXPECT_EQ(textOf(modal, "deviceField"),
+                  "COM1 /nonexistent/port (through COM1 in the working directory): no device");
         QTest::keyClick(modal, Qt::Key_Escape);
         return true;
     });

@@ -107,6 +107,9 @@ TEST_F(MainFrameTest, WithAPackageUploadIsOfferedOnlyInExpertMode) {
     user.in("Expert Setup", [](QWidget* modal) {
         EXPECT_TRUE(isChecked(modal, "Off"));
         EXPECT_FALSE(buttonOf(modal, "Non-Standard Baud Rates")->isEnabled());
+        const QString com4 = "/nonexistent/port (through COM4 in the working directory)";
+        EXPECT_EQ(textOf(modal, "portDevice3"), com4);
+        EXPECT_TRUE(textOf(modal, "portsPresentList").endsWith("\nCOM4 " + com4));
         buttonOf(modal, "Talvane")->click();
         buttonOf(modal, "COM 2")->click();
         buttonOf(modal, "On")->click();

@@ -128,8 +128,10 @@ TEST_F(ConnectDialogTest, WithNobodyAnsweringItCyclesAllPortsUntilCancelled) {
     const int cancelTick = static_cast<int>(cycle.size()) + 3;
     ConnectDialog dialog(link);
     link.autoMode = true;
+    std::vector<std::string> reports;
     ui.setTickHook([&](int tick) {
         playReceivers(tick, dialog);
+        reports.push_back(dialog.report());
         return tick < cancelTick;
     });
 
@@ -138,6 +140,21 @@ TEST_F(ConnectDialogTest, WithNobodyAnsweringItCyclesAllPortsUntilCancelled) {
     std::vector<std::string> expected = cycle;
     expected.insert(expected.end(), cycle.begin(), cycle.begin() + 3);  // back at COM1
     EXPECT_EQ(shown, expected);
+    // Said once the round is over, and kept while the next one runs.
+    const auto through = [](int com, const std::string& device) {
+        return "COM" + std::to_string(com) + " " + device + " (through COM" + std::to_string(com) +
+               " in the working directory): ";
+    };
+    const std::string report = "No answer in round 1; still searching:\n" +
+                               through(1, com1.slavePath()) + "opened, no answer at any rate\n" +
+                               through(2, dir.path() + "/absent-tty") + "no device\n" +
+                               through(3, com3.slavePath()) + "opened, no answer at any rate\n" +
+                               through(4, com4.slavePath()) + "opened, no answer at any rate";
+    std::vector<std::string> expectedReports(cycle.size(), "");
+    expectedReports.resize(cycle.size() + 3, report);
+    EXPECT_EQ(reports, expectedReports);
+    EXPECT_EQ(dialog.roundsWithoutAnswer(), 1);
+    EXPECT_EQ(dialog.deviceText(), through(1, com1.slavePath()) + "opened");
     EXPECT_FALSE(link.autoMode);
     EXPECT_TRUE(dialog.timers().empty());
     EXPECT_EQ(link.receiverClass, ReceiverClass::NotIdentified);

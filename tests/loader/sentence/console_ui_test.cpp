@@ -36,6 +36,13 @@ class CountingDialog final : public DialogController {
         endDialog(DialogResult::Cancel);
     }
 
+    // When asked to: changes on the second tick and again on the fourth.
+    void reportRounds() { reports_ = true; }
+    std::string report() const override {
+        if (!reports_ || ticks_ < 2) return "";
+        return ticks_ < 4 ? "round 1\nCOM1: no device" : "round 2";
+    }
+
     int ticks() const { return ticks_; }
     bool cancelled() const { return cancelled_; }
 
@@ -44,6 +51,7 @@ class CountingDialog final : public DialogController {
     bool withTimer_;
     int ticks_ = 0;
     bool cancelled_ = false;
+    bool reports_ = false;
 };
 
 struct FileCloser {
@@ -98,6 +106,14 @@ TEST_F(ConsoleUiTest, ModalDialogSleepsItsTimerPeriodBetweenTicks) {
     EXPECT_EQ(clock.sleptMs(), 750);
     ui.setStatusPane("Talvane");
     EXPECT_EQ(contents(out.get()), "[Counting]\nstatus: Talvane\n");
+}
+
+TEST_F(ConsoleUiTest, ReportIsPrintedEachTimeItChangesUpToTheEnd) {
+    ConsoleUi ui(out.get(), clock, {});
+    CountingDialog dialog(4);
+    dialog.reportRounds();
+    EXPECT_EQ(ui.runModal(dialog), DialogResult::Ok);
+    EXPECT_EQ(contents(out.get()), "[Counting]\nround 1\nCOM1: no device\nround 2\n");
 }
 
 TEST_F(ConsoleUiTest, DialogThatCannotEndIsCancelled) {

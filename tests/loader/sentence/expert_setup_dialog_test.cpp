@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <string>
 
+#include "fake_device_tree.h"
 #include "pty_pair.h"
 #include "receiver_link.h"
 #include "receiver_responder.h"
@@ -55,6 +57,26 @@ class ExpertSetupDialogTest : public ::testing::Test {
     testing::ScriptedUi ui;
     ReceiverLink link{ui, clock};
 };
+
+TEST_F(ExpertSetupDialogTest, ShowsTheDeviceOfEachComButtonAndListsEveryPortPresent) {
+    testing::FakeDeviceTree tree;
+    link.deviceRoot = tree.root();
+    EXPECT_EQ(ExpertSetupDialog(link, ui).portsPresentText(), "No serial port found.");
+
+    for (const char* name : {"ttyS0", "ttyS1", "ttyS2", "ttyS3"}) tree.uart(name, 4);
+    tree.node("ttyUSB0");
+    ASSERT_EQ(::symlink("/dev/null", "COM2"), 0);
+    const ExpertSetupDialog dialog(link, ui);
+    const std::string dev = tree.root() + "/dev/";
+    const std::string devices[] = {
+        dev + "ttyUSB0 (USB adapter)", "/dev/null (through COM2 in the working directory)",
+        dev + "ttyS0 (built-in serial port)", dev + "ttyS1 (built-in serial port)"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(dialog.portDeviceText(i), devices[i]) << i;
+    EXPECT_EQ(dialog.portsPresentText(), "COM1 " + devices[0] + "\nCOM2 " + devices[1] + "\nCOM3 " +
+                                             devices[2] + "\nCOM4 " + devices[3] + "\nCOM5 " + dev +
+                                             "ttyS2 (built-in serial port)" + "\nCOM6 " + dev +
+                                             "ttyS3 (built-in serial port)");
+}
 
 TEST_F(ExpertSetupDialogTest, SaveWritesTheLineThatARestartReadsBackWithoutTheUnitType) {
     link.baud = 9600;  // the last connection's rate

@@ -364,7 +364,9 @@ TEST_F(ReceiverLinkTest, PortThatWillNotOpenIsReportedOnlyWhenAllowed) {
     EXPECT_EQ(link.lineSettings, nullptr);
     EXPECT_EQ(link.pollReplies(), 0);
 
-    ui.expectMessage("COULD NOT OPEN COM PORT", "ERROR", MessageIcon::Information);
+    ui.expectMessage("COULD NOT OPEN COM PORT\nCOM2 " + dir.path() +
+                         "/no-such-tty (through COM2 in the working directory): no device",
+                     "ERROR", MessageIcon::Information);
     link.ensureOpen(1, 4800, true);
     EXPECT_EQ(ui.pendingQuestions(), 0u);
     EXPECT_TRUE(link.openFailed);
