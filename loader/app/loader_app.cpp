@@ -1,7 +1,10 @@
 #include "loader_app.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
+#include "clock.h"
 #include "expert_setup_dialog.h"
 #include "file_filters.h"
 #include "flash_map_dialog.h"
@@ -10,6 +13,7 @@
 #include "legacy_upload_dialog.h"
 #include "link_field_text.h"
 #include "package_file.h"
+#include "posix_serial_device.h"
 #include "receiver_link.h"
 #include "ui.h"
 #include "upload_confirm_dialog.h"
@@ -26,6 +30,21 @@ bool fileCanBeRead(const std::string& path) {
     if (file == nullptr) return false;
     std::fclose(file);
     return true;
+}
+
+// The device behind COM n: where its link in the working directory leads, or the
+// device it names.
+std::string deviceOfPort(std::int32_t comIndex) {
+    const std::string path = PosixSerialDevice::portPath(comIndex);
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                               &std::free);
+    return resolved ? std::string(resolved.get()) : path;
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 }  // namespace
 
@@ -77,15 +96,61 @@ void LoaderApp::selectDatabaseFile() {
 }
 
 void LoaderApp::report(const char* text) {
+    noteOutcome(UploadOutcome::Kind::Completed, text);
     ui_.messageBox(text, "STATUS", MessageButtons::Ok, MessageIcon::Information);
 }
 
+void LoaderApp::noteOutcome(UploadOutcome::Kind kind, std::string text) {
+    session_.lastUploads.push_back({kind, std::move(text), clock_.wallMs()});
+    if (sessionListener_) sessionListener_();
+}
+
+void LoaderApp::noteUnfinished(bool ready, const std::string& lastStatus) {
+    if (!ready) {
+        noteOutcome(UploadOutcome::Kind::NotStarted, kNothingSent);
+        return;
+    }
+    std::string text = kNotCompleted;
+    if (const std::string status = trimmed(lastStatus); !status.empty())
+        text += " (last status: " + status + ")";
+    noteOutcome(UploadOutcome::Kind::NotCompleted, std::move(text));
+}
+
+bool LoaderApp::identify(IdentificationSteps steps) {
+    std::optional<std::string> device;
+    const bool identified =
+        identifyReceiver(link_, ui_, clock_, steps, [&] { device = deviceOfPort(link_.comIndex); });
+    // Recorded after the whole sequence: the map header can still change the model.
+    if (device) {
+        const bool supported = link_.receiverClass != ReceiverClass::Unsupported;
+        session_.receiver =
+            IdentifiedReceiver{supported,           std::string(linkFieldText(link_.modelName)),
+                               link_.firmwareMajor, link_.firmwareMinor,
+                               link_.comIndex,      *device,
+                               link_.baud};
+        if (sessionListener_) sessionListener_();
+    }
+    if (!identified) {
+        const char* why = !device ? kNoReceiverFound
+                          : link_.receiverClass == ReceiverClass::Unsupported
+                              ? kReceiverNotSupported
+                              : kIdentificationUnfinished;
+        noteOutcome(UploadOutcome::Kind::NotStarted, why);
+    }
+    return identified;
+}
+
 void LoaderApp::upload() {
+    session_.lastUploads.clear();
+    uploadPass();
+}
+
+void LoaderApp::uploadPass() {
     if (link_.expertUpload) {
         if (!link_.portOpen) link_.open(link_.comIndex, link_.baud, true);
         ui_.messageBox("Expert upload mode is turned ON.", "REMINDER", MessageButtons::Ok,
                        MessageIcon::Information);
-    } else if (!identifyReceiver(link_, ui_, clock_)) {
+    } else if (!identify(IdentificationSteps::All)) {
         return;
     }
     switch (link_.receiverClass) {
@@ -99,6 +164,7 @@ void LoaderApp::upload() {
             uploadToFlashPlain();
             break;
         default:
+            noteOutcome(UploadOutcome::Kind::NotStarted, kNoUploadPath);
             break;
     }
 }
@@ -135,7 +201,9 @@ void LoaderApp::uploadToLegacy() {
 
 bool LoaderApp::runLegacyPass() {
     legacyDialog_ = std::make_unique<LegacyUploadDialog>(link_, ui_, clock_, *this, this);
-    return legacyDialog_->ready && ui_.runModal(*legacyDialog_) == DialogResult::Ok;
+    const bool completed = legacyDialog_->ready && ui_.runModal(*legacyDialog_) == DialogResult::Ok;
+    if (!completed) noteUnfinished(legacyDialog_->ready, legacyDialog_->statusLine);
+    return completed;
 }
 
 void LoaderApp::uploadToFlashMapping() {
@@ -160,6 +228,8 @@ void LoaderApp::uploadToFlashMapping() {
                 report("Upload complete");
                 break;
         }
+    } else {
+        noteUnfinished(flashMapDialog_->ready, flashMapDialog_->statusText);
     }
     flashMapDialog_.reset();
     if (!completed) {
@@ -174,7 +244,11 @@ void LoaderApp::uploadToFlashPlain() {
     flashPlainDialog_ = std::make_unique<FlashPlainDialog>(link_, ui_, clock_, *this);
     const bool completed =
         flashPlainDialog_->ready && ui_.runModal(*flashPlainDialog_) == DialogResult::Ok;
-    if (completed) report("Upload complete");
+    if (completed) {
+        report("Upload complete");
+    } else {
+        noteUnfinished(flashPlainDialog_->ready, flashPlainDialog_->statusText);
+    }
     flashPlainDialog_.reset();
     if (!completed) {
         link_.codeSelected = false;
@@ -185,30 +259,36 @@ void LoaderApp::uploadToFlashPlain() {
 void LoaderApp::mapFollowUp() {
     ui_.messageBox("Power on GPS unit\nto upload map file.", "CONTINUE UPLOAD", MessageButtons::Ok,
                    MessageIcon::Information);
-    const bool connected = link_.expertUpload ||
-                           identifyReceiver(link_, ui_, clock_, IdentificationSteps::DialogsOnly);
-    if (!connected || link_.receiverClass != ReceiverClass::FlashMapping || !link_.dataSelected)
+    const bool connected = link_.expertUpload || identify(IdentificationSteps::DialogsOnly);
+    if (!connected) return;
+    if (link_.receiverClass != ReceiverClass::FlashMapping || !link_.dataSelected) {
+        noteOutcome(UploadOutcome::Kind::NotStarted, kNoUploadPath);
         return;
+    }
     flashMapDialog_ = std::make_unique<FlashMapDialog>(link_, ui_, clock_, *this);
+    bool completed = false;
     if (flashMapDialog_->ready) {
         flashMapDialog_->uploadType = kCodeAndBaseMap;
-        if (ui_.runModal(*flashMapDialog_) == DialogResult::Ok) {
+        completed = ui_.runModal(*flashMapDialog_) == DialogResult::Ok;
+        if (completed) {
             report("Upload complete");
             link_.dataSelected = false;
             link_.codeSelected = false;
         }
     }
+    if (!completed) noteUnfinished(flashMapDialog_->ready, flashMapDialog_->statusText);
     flashMapDialog_.reset();
 }
 
 void LoaderApp::autoUpload() {
     UploadConfirmDialog confirm(uploadDialogLine(link_, ui_));
     if (ui_.runModal(confirm) != DialogResult::Ok) return;
+    session_.lastUploads.clear();
     link_.expertUpload = false;
     link_.autoMode = true;
     bool finalPass = true;
     if (link_.codeSelected) {
-        upload();
+        uploadPass();
         finalPass = link_.autoMode && link_.codeSelected;
         if (finalPass)
             ui_.messageBox("Power on GPS unit\nto upload code.", "CONTINUE AUTO UPLOAD",
@@ -216,7 +296,7 @@ void LoaderApp::autoUpload() {
     }
     if (finalPass) {
         link_.autoFirstPass = false;
-        upload();
+        uploadPass();
         link_.autoFirstPass = true;
     }
     link_.autoMode = false;

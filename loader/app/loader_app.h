@@ -1,10 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
+#include "identification_sequence.h"
 #include "legacy_phase_source.h"
 #include "package_state.h"
+#include "session_record.h"
 
 namespace zamel {
 
@@ -18,15 +22,26 @@ class Ui;
 // The loader's one application object: the upload package read from zamel.ini,
 // the map names, and the menu commands, each a method the window (or a test)
 // calls. A command runs identification, hands the work to the upload dialog of
-// the receiver's class and reports the outcome. Borrows the link, the Ui and the
-// clock; owns the upload dialog of the running command.
+// the receiver's class and reports the outcome; the receiver it found and how each
+// upload pass of the last upload command ended are kept in the session record.
+// Borrows the link, the Ui and the clock; owns the upload dialog of the running
+// command.
 class LoaderApp final : public PackageState, public LegacyPhaseSource {
   public:
     static constexpr const char* kTitle = "Corvath Firmware Loader - version 1.14";
     static constexpr const char* kPackageFile = "zamel.ini";
     static constexpr const char* kCodeFileFilter =
-        "hex Files (*.hex)|*.hex|S-record Files (*.srec)|*.srec|Binary Files "
-        "(*.bin;*.img)|*.bin;*.img|All Files (*.*)|*.*||";
+        "hex Files (*.hex)|*.hex|S-record Files (*.srec;*.sre;*.s19;*.s28;*.s37;*.mot)|"
+        "*.srec;*.sre;*.s19;*.s28;*.s37;*.mot|Binary Files (*.bin;*.img)|*.bin;*.img|All Files "
+        "(*.*)|*.*||";
+    // How an upload pass that did not complete is recorded.
+    static constexpr const char* kNoReceiverFound = "Not started: no receiver found";
+    static constexpr const char* kReceiverNotSupported = "Not started: receiver not supported";
+    static constexpr const char* kIdentificationUnfinished =
+        "Not started: identification did not finish";
+    static constexpr const char* kNoUploadPath = "Not started: no upload path for this receiver";
+    static constexpr const char* kNothingSent = "Not started: nothing was sent";
+    static constexpr const char* kNotCompleted = "Did not complete";
     // The status-bar prompts of the file commands.
     static constexpr const char* kCodeFilePrompt = "Choose file containing binary program code";
     static constexpr const char* kDataFilePrompt = "Choose file containing binary database data";
@@ -57,7 +72,21 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     // The NAV 415/420 upload dialog of the running command, or none.
     const LegacyUploadDialog* legacyUploadDialog() const { return legacyDialog_.get(); }
 
+    const ReceiverLink& link() const { return link_; }
+    const SessionRecord& session() const { return session_; }
+    // Called whenever the session record changes, also in the middle of a command.
+    void setSessionListener(std::function<void()> listener) {
+        sessionListener_ = std::move(listener);
+    }
+
   private:
+    // One pass of the upload command, inside "&Upload" or "&Auto".
+    void uploadPass();
+    // Identification that records the receiver found and, failing, the outcome.
+    bool identify(IdentificationSteps steps);
+    void noteOutcome(UploadOutcome::Kind kind, std::string text);
+    // A pass whose dialog did not end with OK: never ready, or stopped.
+    void noteUnfinished(bool ready, const std::string& lastStatus);
     void uploadToLegacy();
     // Creates the legacy dialog, shows it when ready; true when it ended with OK.
     bool runLegacyPass();
@@ -72,6 +101,8 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     std::unique_ptr<LegacyUploadDialog> legacyDialog_;
     std::unique_ptr<FlashMapDialog> flashMapDialog_;
     std::unique_ptr<FlashPlainDialog> flashPlainDialog_;
+    SessionRecord session_;
+    std::function<void()> sessionListener_;
 };
 
 }  // namespace zamel

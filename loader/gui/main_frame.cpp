@@ -1,6 +1,7 @@
 #include "main_frame.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QLabel>
 #include <QTimer>
 
@@ -15,7 +16,7 @@
 namespace zamel {
 
 CMainFrame::CMainFrame(LoaderApp& app, QtUi& ui)
-    : app_(app), ui_(ui), form_(std::make_unique<::Ui::MainFrame>()) {
+    : app_(app), ui_(ui), form_(std::make_unique<::Ui::MainFrame>()), status_(app, ui) {
     form_->setupUi(this);
     setWindowTitle(fromWindows1252(LoaderApp::kTitle));
     // The child view takes the input focus; the frame draws no edge of its own.
@@ -31,11 +32,15 @@ CMainFrame::CMainFrame(LoaderApp& app, QtUi& ui)
 
     ui_.setMainWindow(this);
     ui_.setStatusPaneSink([this](const QString& text) { messagePane_->setText(text); });
+    app_.setSessionListener([this] { refreshStatus(); });
     connectCommands();
     refreshCommands();
 }
 
-CMainFrame::~CMainFrame() { ui_.setStatusPaneSink({}); }
+CMainFrame::~CMainFrame() {
+    app_.setSessionListener({});
+    ui_.setStatusPaneSink({});
+}
 
 void CMainFrame::connectCommands() {
     const auto command = [this](QAction* action, std::function<void()> run) {
@@ -50,10 +55,12 @@ void CMainFrame::connectCommands() {
     connect(form_->statusBarAction, &QAction::toggled, form_->statusBar, &QStatusBar::setVisible);
 
     connect(form_->aboutAction, &QAction::triggered, this, [this] { showHelp(kAboutBox, true); });
-    connect(form_->aboutFileAction, &QAction::triggered, this, [this] { showHelp(kFileHelp, false); });
+    connect(form_->aboutFileAction, &QAction::triggered, this,
+            [this] { showHelp(kFileHelp, false); });
     connect(form_->aboutUploadAction, &QAction::triggered, this,
             [this] { showHelp(kUploadHelp, false); });
-    connect(form_->aboutAutoAction, &QAction::triggered, this, [this] { showHelp(kAutoHelp, false); });
+    connect(form_->aboutAutoAction, &QAction::triggered, this,
+            [this] { showHelp(kAutoHelp, false); });
     connect(form_->aboutExpertAction, &QAction::triggered, this,
             [this] { showHelp(kExpertHelp, false); });
 
@@ -82,7 +89,22 @@ void CMainFrame::showAndStart() {
 
 QString CMainFrame::messagePaneText() const { return messagePane_->text(); }
 
-void CMainFrame::refreshCommands() { form_->uploadAction->setEnabled(app_.uploadEnabled()); }
+void CMainFrame::refreshCommands() {
+    form_->uploadAction->setEnabled(app_.uploadEnabled());
+    refreshStatus();
+}
+
+void CMainFrame::refreshStatus() {
+    // File names are shown in the file system's spelling, the rest as the core's texts.
+    form_->codeFileValue->setText(QFile::decodeName(status_.codeFileText().c_str()));
+    form_->dataFileValue->setText(QFile::decodeName(status_.dataFileText().c_str()));
+    form_->receiverValue->setText(fromWindows1252(status_.receiverText()));
+    form_->portValue->setText(QFile::decodeName(status_.portText().c_str()));
+    form_->expertValue->setText(fromWindows1252(status_.expertText()));
+    form_->lastUploadValue->setText(fromWindows1252(status_.lastUploadText()));
+    form_->lastUploadValue->setStyleSheet(
+        status_.lastUploadFailed() ? QStringLiteral("color: #b00000") : QString());
+}
 
 void CMainFrame::showHelp(const HelpBox& box, bool withIcon) {
     HelpBoxDialog dialog(box, withIcon ? HelpBoxDialog::Icon::Shown : HelpBoxDialog::Icon::Hidden,

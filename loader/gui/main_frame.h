@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 
+#include "main_window_status.h"
+
 class QLabel;
 
 namespace Ui {
@@ -20,7 +22,9 @@ struct HelpBox;
 // application object, and the status bar with its message pane and the lock
 // indicators. One command runs at a time; "&Upload" is offered by the
 // application's rule, which is read again after every command and whenever a
-// menu opens. Borrows the application and the Ui.
+// menu opens. The child view shows the application's status texts, refreshed after
+// every command and whenever the session record changes. Borrows the application
+// and the Ui.
 class CMainFrame final : public QMainWindow {
     Q_OBJECT
   public:
@@ -45,12 +49,14 @@ class CMainFrame final : public QMainWindow {
   private:
     void connectCommands();
     void refreshCommands();
+    void refreshStatus();
     void showHelp(const HelpBox& box, bool withIcon);
 
     LoaderApp& app_;
     QtUi& ui_;
     std::unique_ptr<::Ui::MainFrame> form_;
     QLabel* messagePane_ = nullptr;
+    MainWindowStatus status_;
     bool commandRunning_ = false;
 };
 

@@ -7,9 +7,11 @@
 
 namespace zamel {
 
-bool identifyReceiver(ReceiverLink& link, Ui& ui, const Clock& clock, IdentificationSteps steps) {
+bool identifyReceiver(ReceiverLink& link, Ui& ui, const Clock& clock, IdentificationSteps steps,
+                      const std::function<void()>& onConnected) {
     ConnectDialog connect(link);
     if (ui.runModal(connect) != DialogResult::Ok) return false;
+    if (onConnected) onConnected();
     if (link.receiverClass == ReceiverClass::Unsupported) {
         ui.messageBox("UNSUPPORTED RECEIVER", "ERROR", MessageButtons::Ok,
                       MessageIcon::Information);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -16,10 +17,25 @@ namespace {
 
 constexpr auto kInfo = MessageIcon::Information;
 
+// How each pass of the last upload command ended, as the session record keeps it.
+std::vector<std::pair<UploadOutcome::Kind, std::string>> passesOf(const LoaderApp& app) {
+    std::vector<std::pair<UploadOutcome::Kind, std::string>> passes;
+    for (const UploadOutcome& pass : app.session().lastUploads)
+        passes.emplace_back(pass.kind, pass.text);
+    return passes;
+}
+
+std::string resolved(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    std::string text = real != nullptr ? real : "";
+    std::free(real);
+    return text;
+}
+
 class LoaderAppEndToEnd : public LoaderAppFixture {
   protected:
-    void writePackage(const std::string& section, const std::string& code,
-                      const std::string& map, const std::string& mapName) {
+    void writePackage(const std::string& section, const std::string& code, const std::string& map,
+                      const std::string& mapName) {
         writeWholeFile(dir.file("zamel.ini"), "; upload package\n[Other]\nCODE=x\n[" + section +
                                                   "]\nCODE=" + code + "\nVERSION=1\nMAP=" + map +
                                                   "\nMAPKEY=" + mapName + "\n");
@@ -67,6 +83,20 @@ TEST_F(LoaderAppEndToEnd, PackageOnTalvaneSendsTheBaseMapThenTheCodeInTheFinalPa
     EXPECT_EQ(ui.pendingQuestions(), 0u);
     EXPECT_FALSE(link.autoMode || link.codeSelected || link.dataSelected);
     EXPECT_TRUE(link.autoFirstPass);
+    // The session keeps the receiver as it answered and both passes.
+    const auto& found = app.session().receiver;
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(found->supported);
+    EXPECT_EQ(found->modelName, "Talvane");
+    EXPECT_EQ(found->firmwareMajor * 100 + found->firmwareMinor, 308);
+    EXPECT_EQ(found->comIndex, 0);
+    EXPECT_EQ(found->device, resolved(dir.file("COM1")));
+    EXPECT_TRUE(found->device.starts_with("/dev/pts/")) << found->device;
+    EXPECT_EQ(found->baud, 4800);  // the rate it answered at, not the boot loader's
+    using Kind = UploadOutcome::Kind;
+    EXPECT_EQ(passesOf(app),
+              (decltype(passesOf(app)){{Kind::Completed, "Upload of BASE MAP complete"},
+                                       {Kind::Completed, "Upload of CODE complete"}}));
     EXPECT_EQ(transferred(1), map);
     EXPECT_EQ(transferred(2), code);
 }
@@ -204,6 +234,8 @@ TEST_F(LoaderAppEndToEnd, ExpertModeTalksOnlyToTheBootLoader) {
     app.upload();
 
     EXPECT_EQ(ui.pendingQuestions(), 0u);
+    EXPECT_FALSE(app.session().receiver);
+    EXPECT_EQ(passesOf(app).size(), 1u);
     EXPECT_EQ(receiver.waitExit(15'000), 0);
     EXPECT_EQ(transferred(1), code);
     // No "$PQVX" sentence reached the unit: its first byte, '$' (24), at the firmware's rate.
@@ -249,6 +281,10 @@ TEST_F(LoaderAppEndToEnd, CancelAsksFirstAndStopsOnlyWhenTheUserAgrees) {
     EXPECT_EQ(cancels, 2);
     EXPECT_EQ(ui.ticksRun(), 8);
     EXPECT_EQ(ui.pendingQuestions(), 0u);
+    ASSERT_EQ(passesOf(app).size(), 1u);
+    EXPECT_EQ(passesOf(app)[0].first, UploadOutcome::Kind::NotCompleted);
+    EXPECT_TRUE(passesOf(app)[0].second.starts_with("Did not complete (last status: "))
+        << passesOf(app)[0].second;
     EXPECT_FALSE(link.codeSelected);
     EXPECT_FALSE(transferHappened(1));
 }
@@ -268,12 +304,15 @@ TEST_F(LoaderAppEndToEnd, DamagedSRecordLineIsRefusedBeforeTheReceiverIsTouched)
     setLinkPath(codePath);
 
     ui.expectChoice("UPLOAD FILE", "Upload File");
-    ui.expectMessage(codePath + " is damaged: line 5 has a wrong checksum.\n\nNothing was sent to "
-                                "the receiver.",
+    ui.expectMessage(codePath +
+                         " is damaged: line 5 has a wrong checksum.\n\nNothing was sent to "
+                         "the receiver.",
                      "ERROR", MessageIcon::Stop);
     app.upload();
 
     EXPECT_EQ(ui.pendingQuestions(), 0u);
+    EXPECT_EQ(passesOf(app), (decltype(passesOf(app)){{UploadOutcome::Kind::NotStarted,
+                                                       "Not started: nothing was sent"}}));
     const auto transcript = readWholeFile(dir.file("transcript.txt"));
     EXPECT_EQ(std::string(transcript.begin(), transcript.end()).find("BootLoader"),
               std::string::npos);
@@ -286,11 +325,13 @@ TEST_F(LoaderAppEndToEnd, BinaryCodeFileAbove16KiBIsErasedAndWrittenWhole) {
     setLinkPath(dir.file("code.bin"));
 
     ui.expectChoice("UPLOAD FILE", "Upload File");
-    ui.expectMessage(dir.file("code.bin") + " does not appear to contain code for Talvane.  Continue?",
-                     "WARNING - FIRMWARE PROBLEM", MessageIcon::None, MessageAnswer::Ok);
-    ui.expectMessage("Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\nwith "
-                     "an UNKNOWN VERSION!",
-                     "Confirm", MessageIcon::Question, MessageAnswer::Ok);
+    ui.expectMessage(
+        dir.file("code.bin") + " does not appear to contain code for Talvane.  Continue?",
+        "WARNING - FIRMWARE PROBLEM", MessageIcon::None, MessageAnswer::Ok);
+    ui.expectMessage(
+        "Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\nwith "
+        "an UNKNOWN VERSION!",
+        "Confirm", MessageIcon::Question, MessageAnswer::Ok);
     expectStatus("Upload of CODE complete");
     app.upload();
 
@@ -304,8 +345,8 @@ TEST_F(LoaderAppEndToEnd, PlainBaseMapLimitIsTheLastByteOfTheUnitsSpace) {
     link.receiverClass = ReceiverClass::FlashPlain;
     link.dataSelected = true;
     ui.setTickLimit(10);
-    for (const std::uint32_t size : {FlashPlainDialog::kBaseMapLimit + 1,
-                                     FlashPlainDialog::kBaseMapLimit}) {
+    for (const std::uint32_t size :
+         {FlashPlainDialog::kBaseMapLimit + 1, FlashPlainDialog::kBaseMapLimit}) {
         writeWholeFile(dir.file("base.img"), std::vector<std::uint8_t>(size, 0x5A));
         setPath(link.dataPath, dir.file("base.img"));
         ui.expectChoice("UPLOAD FILE", "Upload File");

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTest>
 
 #include "connect_dialog.h"
 #include "file_dialog_filters.h"
+#include "file_filters.h"
 #include "flash_upload_type_dialog.h"
 #include "header_query_dialog.h"
+#include "loader_app.h"
 #include "loader_window_rig.h"
+#include "mnemonic_text.h"
 #include "modal_user.h"
 #include "protocol_probe_dialog.h"
 #include "upload_confirm_dialog.h"
@@ -48,7 +52,8 @@ TEST_F(DialogViewTest, IdentificationWindowsShowTheirFieldsAndCancel) {
     ConnectDialog connect(rig.link);
     user.then("the next rate tried", [](QWidget* modal) {
         // A port that does not open is left at the next tick.
-        if (modal == nullptr || textOf(modal, "portField") != "Using COM1 at 9600 baud") return false;
+        if (modal == nullptr || textOf(modal, "portField") != "Using COM1 at 9600 baud")
+            return false;
         EXPECT_EQ(textOf(modal, "promptField"), "Power on GPS unit");
         EXPECT_EQ(textOf(modal, "deviceField"),
                   "COM1 /nonexistent/port (through COM1 in the working directory): no device");
@@ -71,15 +76,17 @@ TEST_F(DialogViewTest, IdentificationWindowsShowTheirFieldsAndCancel) {
 
 TEST_F(DialogViewTest, UploadFileDialogAnswersByButtonEnterAndEscape) {
     using Answer = UploadFileDialog::Answer;
-    const std::pair<int, Answer> cases[] = {{Qt::Key_Return, Answer::UploadFile},
-                                            {Qt::Key_F, Answer::ChangeFile},  // Alt+F, "Change &file"
-                                            {Qt::Key_Escape, Answer::Cancel}};
+    const std::pair<int, Answer> cases[] = {
+        {Qt::Key_Return, Answer::UploadFile},
+        {Qt::Key_F, Answer::ChangeFile},  // Alt+F, "Change &file"
+        {Qt::Key_Escape, Answer::Cancel}};
     for (const auto& [key, answer] : cases) {
         UploadFileDialog dialog("maps/Lake \xC3\x89rie.img");
         user.in("UPLOAD FILE", [key = key](QWidget* modal) {
             EXPECT_EQ(textOf(modal, "fileNameField"), QString::fromUtf8("maps/Lake \u00C9rie.img"));
             EXPECT_EQ(captionsOf(modal), QStringList({"Upload File", "Change file", "Cancel"}));
-            QTest::keyClick(modal, Qt::Key(key), key == Qt::Key_F ? Qt::AltModifier : Qt::NoModifier);
+            QTest::keyClick(modal, Qt::Key(key),
+                            key == Qt::Key_F ? Qt::AltModifier : Qt::NoModifier);
         });
         run(dialog);
         EXPECT_EQ(dialog.answer(), answer) << key;
@@ -127,6 +134,46 @@ TEST(FileDialogFilters, BecomeQtNameFilters) {
                             "Files (*.*)|*.*||"),
               QStringList({"hex Files (*.hex)", "Binary Files (*.bin *.img)", "All Files (*)"}));
     EXPECT_EQ(nameFiltersOf("Maps|*.img"), QStringList({"Maps (*.img)"}));
+}
+
+// Both code-file dialogs (the File menu's and the upload's) list every usual
+// S-record file name under "S-record Files", and nothing else.
+TEST(FileDialogFilters, SRecordFilterTakesEveryUsualExtension) {
+    TempWorkDir dir;
+    const QStringList sRecordFiles = {"a.mot", "b.s19", "c.s28", "d.s37", "e.sre", "f.srec"};
+    for (const char* name : {"a.mot", "b.s19", "c.s28", "d.s37", "e.sre", "f.srec", "g.hex",
+                             "h.bin", "i.s", "j.srecord"})
+        ASSERT_TRUE(writeWholeFile(dir.file(name), "S0"));
+    for (const char* filter : {LoaderApp::kCodeFileFilter, kCodeFileFilter}) {
+        QString sRecordFilter;
+        for (const QString& nameFilter : nameFiltersOf(filter))
+            if (nameFilter.startsWith(QStringLiteral("S-record Files"))) sRecordFilter = nameFilter;
+        // The file dialog takes the patterns between the brackets.
+        const qsizetype open = sRecordFilter.indexOf(QLatin1Char('('));
+        const QStringList patterns = QDir::nameFiltersFromString(
+            sRecordFilter.mid(open + 1, sRecordFilter.size() - open - 2));
+        EXPECT_EQ(
+            QDir(QString::fromStdString(dir.path())).entryList(patterns, QDir::Files, QDir::Name),
+            sRecordFiles)
+            << filter;
+    }
+}
+
+TEST(MnemonicRichText, ShowsMarkedLettersAsThePlatformDoes) {
+    const struct {
+        const char* text;
+        bool underline;
+        const char* shown;
+    } cases[] = {
+        {"Use &File to select", true, "Use <u>F</u>ile to select"},
+        {"Use &File to select", false, "Use File to select"},
+        {"A && B", true, "A &amp; B"},
+        {"<&x>\nend &", true, "&lt;<u>x</u>&gt;<br>end &amp;"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(mnemonicRichText(QString::fromLatin1(c.text), c.underline),
+                  "<p style=\"white-space:pre-wrap\">" + QString::fromLatin1(c.shown) + "</p>")
+            << c.text << " " << c.underline;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 #include <csignal>
 #include <filesystem>
@@ -33,6 +35,10 @@ class GuiUpload : public ::testing::Test {
                 auto* frame = qobject_cast<CMainFrame*>(window);
                 if (frame == nullptr || !frame->isVisible()) continue;
                 paneAtTheEnd = frame->messagePaneText();
+                for (const char* field : {"codeFileValue", "dataFileValue", "receiverValue",
+                                          "portValue", "lastUploadValue"})
+                    statusAtTheEnd.append(textOf(frame, field));
+                failureShown = !frame->findChild<QLabel*>("lastUploadValue")->styleSheet().isEmpty();
                 uploadOffered = frame->findChild<QAction*>("uploadAction")->isEnabled();
                 frame->findChild<QAction*>("exitAction")->trigger();
                 return true;
@@ -49,6 +55,9 @@ class GuiUpload : public ::testing::Test {
     sim::testing::SimProcess receiver;
     ModalUser user;
     QString paneAtTheEnd;
+    // The main window's status view: files, receiver, port, last upload.
+    QStringList statusAtTheEnd;
+    bool failureShown = false;
     bool uploadOffered = true;
 };
 
@@ -84,6 +93,20 @@ TEST_F(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
     EXPECT_EQ(filesShown,
               QStringList({"Uploading base map file - map.img", "Uploading code file -  code.srec"}));
     EXPECT_EQ(paneAtTheEnd, "Talvane");
+    ASSERT_EQ(statusAtTheEnd.size(), 5);
+    EXPECT_EQ(statusAtTheEnd[0], "code.srec (version 1.10)");
+    EXPECT_EQ(statusAtTheEnd[1], "map.img (map TALVANE BASEMAP)");
+    EXPECT_EQ(statusAtTheEnd[2], "Talvane, firmware 3.08");
+    EXPECT_TRUE(QRegularExpression("^COM1 \\(/dev/pts/[0-9]+\\) at 4800 baud$")
+                    .match(statusAtTheEnd[3])
+                    .hasMatch())
+        << statusAtTheEnd[3].toStdString();
+    EXPECT_TRUE(QRegularExpression("^Upload of BASE MAP complete \\([0-9:]{8}\\)\n"
+                                   "Upload of CODE complete \\([0-9:]{8}\\)$")
+                    .match(statusAtTheEnd[4])
+                    .hasMatch())
+        << statusAtTheEnd[4].toStdString();
+    EXPECT_FALSE(failureShown);
     EXPECT_FALSE(uploadOffered);
     EXPECT_EQ(flashDumpContents(dir.file("flash-1.srec")), map);
     EXPECT_EQ(flashDumpContents(dir.file("flash-2.srec")), code);
@@ -107,6 +130,10 @@ TEST_F(GuiUpload, CancelStopsTheUploadOnlyAfterTheWarningIsAnsweredOk) {
 
     EXPECT_EQ(user.titlesSeen().count("Upload status"), 1);
     EXPECT_EQ(user.titlesSeen().count("STATUS"), 0);
+    ASSERT_EQ(statusAtTheEnd.size(), 5);
+    EXPECT_TRUE(statusAtTheEnd[4].startsWith("Did not complete (last status: "))
+        << statusAtTheEnd[4].toStdString();
+    EXPECT_TRUE(failureShown);
     EXPECT_FALSE(std::filesystem::exists(dir.file("flash-1.srec")));
 }
 
