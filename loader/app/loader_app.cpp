@@ -1,7 +1,6 @@
 #include "loader_app.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "clock.h"
@@ -13,8 +12,8 @@
 #include "legacy_upload_dialog.h"
 #include "link_field_text.h"
 #include "package_file.h"
-#include "posix_serial_device.h"
 #include "receiver_link.h"
+#include "serial_port_map.h"
 #include "ui.h"
 #include "upload_confirm_dialog.h"
 #include "upload_dialog_line.h"
@@ -30,15 +29,6 @@ bool fileCanBeRead(const std::string& path) {
     if (file == nullptr) return false;
     std::fclose(file);
     return true;
-}
-
-// The device behind COM n: where its link in the working directory leads, or the
-// device it names.
-std::string deviceOfPort(std::int32_t comIndex) {
-    const std::string path = PosixSerialDevice::portPath(comIndex);
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                               &std::free);
-    return resolved ? std::string(resolved.get()) : path;
 }
 
 std::string trimmed(const std::string& text) {
@@ -118,8 +108,8 @@ void LoaderApp::noteUnfinished(bool ready, const std::string& lastStatus) {
 
 bool LoaderApp::identify(IdentificationSteps steps) {
     std::optional<std::string> device;
-    const bool identified =
-        identifyReceiver(link_, ui_, clock_, steps, [&] { device = deviceOfPort(link_.comIndex); });
+    const bool identified = identifyReceiver(
+        link_, ui_, clock_, steps, [&] { device = describePort(link_.openOutcome.mapping); });
     // Recorded after the whole sequence: the map header can still change the model.
     if (device) {
         const bool supported = link_.receiverClass != ReceiverClass::Unsupported;

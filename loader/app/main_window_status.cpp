@@ -88,7 +88,7 @@ std::string MainWindowStatus::receiverText() const {
 std::string MainWindowStatus::portText() const {
     const auto& receiver = app_.session().receiver;
     if (!receiver) return "";
-    return format("COM%d (%s) at %d baud", static_cast<int>(receiver->comIndex + 1),
+    return format("COM%d %s at %d baud", static_cast<int>(receiver->comIndex + 1),
                   receiver->device.c_str(), static_cast<int>(receiver->baud));
 }
 

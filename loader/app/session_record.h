@@ -14,7 +14,7 @@ struct IdentifiedReceiver {
     std::int32_t firmwareMajor = 0;
     std::int32_t firmwareMinor = 0;
     std::int32_t comIndex = 0;  // 0 for COM1
-    std::string device;         // the device COM n led to when it answered
+    std::string device;         // the device COM n led to when it answered, for people
     std::int32_t baud = 0;
 };
 

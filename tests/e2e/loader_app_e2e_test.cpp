@@ -90,7 +90,8 @@ TEST_F(LoaderAppEndToEnd, PackageOnTalvaneSendsTheBaseMapThenTheCodeInTheFinalPa
     EXPECT_EQ(found->modelName, "Talvane");
     EXPECT_EQ(found->firmwareMajor * 100 + found->firmwareMinor, 308);
     EXPECT_EQ(found->comIndex, 0);
-    EXPECT_EQ(found->device, resolved(dir.file("COM1")));
+    EXPECT_EQ(found->device,
+              resolved(dir.file("COM1")) + " (through COM1 in the working directory)");
     EXPECT_TRUE(found->device.starts_with("/dev/pts/")) << found->device;
     EXPECT_EQ(found->baud, 4800);  // the rate it answered at, not the boot loader's
     using Kind = UploadOutcome::Kind;
