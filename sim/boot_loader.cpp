@@ -36,6 +36,7 @@ BootLoader::BootLoader(FaultPlan& faults, OutputQueue& output, BreachLog& breach
     : faults_(faults), output_(output), breaches_(breaches), timing_(timing) {}
 
 void BootLoader::start(UploadMode mode, SimTime now, bool restarting) {
+    ++transfer_;
     mode_ = mode;
     backToGreeting(now);
     SimTime ready = now;
@@ -135,7 +136,7 @@ void BootLoader::onGreetingByte(std::uint8_t byte, SimTime now) {
         return;
     }
     breaches_.endRun();
-    if (faults_.take(FaultKind::BadType)) {
+    if (takeFault(FaultKind::BadType)) {
         send(kBadType, now);
         state_ = State::Dead;
         events_.push_back({TransferEvent::Kind::Failed, "flash reported as unusable (bad-type)"});
@@ -162,7 +163,7 @@ void BootLoader::onCommandByte(std::uint8_t byte, SimTime now) {
         state_ = State::Records;
         return;
     }
-    if (faults_.take(FaultKind::BadCmd)) {
+    if (takeFault(FaultKind::BadCmd)) {
         send(kBadCommand, now);
         backToGreeting(now);
         return;
@@ -197,7 +198,10 @@ void BootLoader::onOutsideByte(std::uint8_t byte, SimTime now) {
     } else if (state_ == State::AwaitCold && byte == kColdStart) {
         breaches_.endRun();
         send(kOk, now);
+        eraseAckLost_ = false;
         state_ = State::Records;
+    } else if (takesEraseAgain(byte, now)) {
+        return;
     } else if (state_ == State::Records && byte == kColdStart) {
         breach(mode_ == UploadMode::Record ? "cold start 0x69 in record mode, where none belongs"
                                            : "cold start 0x69 again after the cold start",
@@ -216,7 +220,12 @@ void BootLoader::onFrame(SimTime now) {
             onEraseFrame(now);
             return;
         case State::AwaitCold:
-            breach("frame before the cold start 0x69", frames_.frameBytes());
+            if (eraseAckLost_ && frames_.payload().size() == kEraseFramePayload) {
+                // The erase frame again, sent by a loader that never heard the erase end.
+                onEraseFrame(now);
+            } else {
+                breach("frame before the cold start 0x69", frames_.frameBytes());
+            }
             return;
         case State::Greeting:
             // Greeting with 0x77 the unit waits for records: the first one starts the transfer.
@@ -233,6 +242,15 @@ void BootLoader::onFrame(SimTime now) {
     }
 }
 
+bool BootLoader::takesEraseAgain(std::uint8_t byte, SimTime now) {
+    // A loader that never heard the erase end may start the erase over.
+    if (state_ != State::AwaitCold || !eraseAckLost_ || byte != kEraseRequest) return false;
+    breaches_.endRun();
+    send(kOk, now);
+    state_ = State::AwaitErase;
+    return true;
+}
+
 void BootLoader::onEraseFrame(SimTime now) {
     const auto payload = frames_.payload();
     if (payload.size() != kEraseFramePayload) {
@@ -242,7 +260,7 @@ void BootLoader::onEraseFrame(SimTime now) {
     }
     const std::uint32_t first = readBigEndian32(payload.subspan(0, 4));
     const std::uint32_t last = readBigEndian32(payload.subspan(4, 4));
-    if (faults_.take(FaultKind::FailErase)) {
+    if (takeFault(FaultKind::FailErase)) {
         failTransfer(kFail, "erase failed (fail-erase)", now);
         return;
     }
@@ -257,7 +275,11 @@ void BootLoader::onEraseFrame(SimTime now) {
     for (std::uint32_t i = 1; i <= sectors; ++i)
         send(kSectorErased, now + timing_.erasePerSector * static_cast<std::int64_t>(i));
     const SimTime erased = now + timing_.erasePerSector * static_cast<std::int64_t>(sectors);
-    send(kOk, erased);
+    if (takeFault(FaultKind::LoseEraseAck)) {
+        eraseAckLost_ = true;
+    } else {
+        send(kOk, erased);
+    }
     beBusy(erased, "erasing");
     state_ = State::AwaitCold;
 }
@@ -291,20 +313,20 @@ void BootLoader::onRecordFrame(SimTime now) {
 }
 
 bool BootLoader::injectRecordFault(std::uint32_t ordinal, SimTime now) {
-    if (faults_.take(FaultKind::DropAck, ordinal)) return true;
-    if (const Fault* fault = faults_.take(FaultKind::Resend, ordinal)) {
+    if (takeFault(FaultKind::DropAck, ordinal)) return true;
+    if (const Fault* fault = takeFault(FaultKind::Resend, ordinal)) {
         send(fault->code, now);
         return true;
     }
-    if (faults_.take(FaultKind::FailWrite, ordinal)) {
+    if (takeFault(FaultKind::FailWrite, ordinal)) {
         failTransfer(kFail, "write of " + recordName(ordinal) + " failed (fail-write)", now);
         return true;
     }
-    if (faults_.take(FaultKind::Reset, ordinal)) {
+    if (takeFault(FaultKind::Reset, ordinal)) {
         restartFile(now);
         return true;
     }
-    if (faults_.take(FaultKind::RecNumber, ordinal)) {
+    if (takeFault(FaultKind::RecNumber, ordinal)) {
         rewindOneRecord(ordinal, now);
         return true;
     }
@@ -334,7 +356,7 @@ void BootLoader::programRecord(std::uint32_t addressField, std::span<const std::
     }
     taken_.push_back({addressField, {data.begin(), data.end()}, target});
     if (mode_ == UploadMode::Record) writePosition_ = static_cast<std::uint32_t>(last + 1);
-    if (const Fault* fault = faults_.take(FaultKind::ProgResend, ordinal)) {
+    if (const Fault* fault = takeFault(FaultKind::ProgResend, ordinal)) {
         // Read back wrong: the unit takes the record back and asks for it again.
         send(kOk, now);
         const SimTime programmed = now + timing_.program;
@@ -344,22 +366,25 @@ void BootLoader::programRecord(std::uint32_t addressField, std::span<const std::
         return;
     }
     acknowledgeRecord(target, ordinal, now);
-    if (faults_.take(FaultKind::Unplug, ordinal))
+    if (takeFault(FaultKind::Unplug, ordinal))
         events_.push_back({TransferEvent::Kind::Unplug,
                            "line closed after " + recordName(ordinal) + " (unplug)"});
 }
 
 void BootLoader::acknowledgeRecord(std::uint32_t reportedAddress, std::uint32_t ordinal,
                                    SimTime now) {
+    // A lost acknowledgement never reaches the loader; the record is programmed all the same.
+    const bool firstLost = takeFault(FaultKind::LoseFirstAck, ordinal) != nullptr;
+    const bool secondLost = takeFault(FaultKind::LoseSecondAck, ordinal) != nullptr;
     if (faults_.has(FaultKind::EarlyDebug)) sendDebugWord(static_cast<std::uint16_t>(ordinal), now);
-    send(kOk, now);
+    if (!firstLost) send(kOk, now);
     const SimTime programmed = now + timing_.program;
     beBusy(programmed, "programming " + recordName(ordinal));
     if (faults_.has(FaultKind::DebugEcho)) {
         sendDebugWord(static_cast<std::uint16_t>(reportedAddress >> 16), programmed);
         sendDebugWord(static_cast<std::uint16_t>(reportedAddress & 0xFFFF), programmed);
     }
-    send(faults_.has(FaultKind::RecWait) ? kRecWait : kOk, programmed);
+    if (!secondLost) send(faults_.has(FaultKind::RecWait) ? kRecWait : kOk, programmed);
 }
 
 void BootLoader::rewindOneRecord(std::uint32_t ordinal, SimTime now) {
@@ -372,19 +397,21 @@ void BootLoader::rewindOneRecord(std::uint32_t ordinal, SimTime now) {
     takeBackLastRecord();
 }
 
+void BootLoader::takeBack(const TakenRecord& record) {
+    flash_.unprogram(record.target, static_cast<std::uint32_t>(record.data.size()));
+    if (mode_ == UploadMode::Record) writePosition_ = record.target;
+}
+
 void BootLoader::takeBackLastRecord() {
     if (taken_.empty()) return;
-    const TakenRecord& last = taken_.back();
-    flash_.unprogram(last.target, static_cast<std::uint32_t>(last.data.size()));
-    if (mode_ == UploadMode::Record) writePosition_ = last.target;
+    takeBack(taken_.back());
     taken_.pop_back();
 }
 
 void BootLoader::restartFile(SimTime now) {
     send(kReset, now);
-    flash_ = FlashMemory{};
+    while (!taken_.empty()) takeBackLastRecord();
     writePosition_ = 0;
-    taken_.clear();
     SimTime ready = now;
     if (eraseRange_) {
         const std::uint32_t sectors = flash_.eraseRange(eraseRange_->first, eraseRange_->second);
@@ -396,12 +423,12 @@ void BootLoader::restartFile(SimTime now) {
 
 void BootLoader::onEndFrame(SimTime now) {
     // The answer never reaches the loader, which sends the end frame again.
-    if (faults_.take(FaultKind::LostEndAck)) return;
+    if (takeFault(FaultKind::LostEndAck)) return;
     send(kOk, now);
     if (mode_ == UploadMode::Record) {
         const std::uint16_t checksum =
-            faults_.take(FaultKind::BadChecksum) ? kBadChecksum : kGoodChecksum;
-        const auto count = static_cast<std::uint32_t>(flash_.programmedCount());
+            takeFault(FaultKind::BadChecksum) ? kBadChecksum : kGoodChecksum;
+        const auto count = static_cast<std::uint32_t>(transferByteCount());
         sendDebugWord(checksum, now);
         send(kOk, now);
         sendDebugWord(static_cast<std::uint16_t>(count >> 16), now);
@@ -410,7 +437,7 @@ void BootLoader::onEndFrame(SimTime now) {
     }
     state_ = State::Done;
     events_.push_back({TransferEvent::Kind::Completed,
-                       std::to_string(flash_.programmedCount()) + " bytes programmed"});
+                       std::to_string(transferByteCount()) + " bytes programmed"});
 }
 
 void BootLoader::failTransfer(std::uint8_t reply, const std::string& why, SimTime now) {
@@ -421,15 +448,32 @@ void BootLoader::failTransfer(std::uint8_t reply, const std::string& why, SimTim
 
 void BootLoader::backToGreeting(SimTime now) {
     state_ = State::Greeting;
+    eraseAckLost_ = false;
     frames_.reset();
     nextGreeting_ = now + kGreetingPeriod;
 }
 
 void BootLoader::beginTransfer() {
-    flash_ = FlashMemory{};
+    flash_.beginTransfer();
     eraseRange_.reset();
     writePosition_ = 0;
     taken_.clear();
+}
+
+std::uint64_t BootLoader::transferByteCount() const {
+    std::uint64_t count = 0;
+    for (const TakenRecord& record : taken_) count += record.data.size();
+    return count;
+}
+
+FlashMemory BootLoader::transferFlash() const {
+    FlashMemory written;
+    for (const TakenRecord& record : taken_) {
+        const auto last = static_cast<std::uint32_t>(record.target + record.data.size() - 1);
+        written.ensureErased(record.target, last);
+        written.program(record.target, record.data);
+    }
+    return written;
 }
 
 void BootLoader::beBusy(SimTime until, std::string doing) {

@@ -84,7 +84,13 @@ class BootLoader {
     State state() const { return state_; }
     const char* stateName() const;
     UploadMode mode() const { return mode_; }
+    // Everything the unit's flash holds, from every transfer so far.
     const FlashMemory& flash() const { return flash_; }
+    // The bytes programmed in the current transfer (the last one once it ended),
+    // since its last erase.
+    FlashMemory transferFlash() const;
+    // The T of faults given with "@T": how many times the boot loader has started.
+    std::uint32_t transferNumber() const { return transfer_; }
     // The first address of the last erase frame taken; none before one.
     std::optional<std::uint32_t> eraseStart() const {
         return eraseRange_ ? std::optional(eraseRange_->first) : std::nullopt;
@@ -100,6 +106,10 @@ class BootLoader {
         std::uint32_t target;
     };
 
+    const Fault* takeFault(FaultKind kind, std::uint32_t record = 0) {
+        return faults_.take(kind, transfer_, record);
+    }
+    std::uint64_t transferByteCount() const;
     void catchUp(SimTime now);
     bool greetsWithRecWait() const;
     void onGreetingByte(std::uint8_t byte, SimTime now);
@@ -107,6 +117,7 @@ class BootLoader {
     void onFrameByte(std::uint8_t byte, SimTime now);
     void onOutsideByte(std::uint8_t byte, SimTime now);
     void onFrame(SimTime now);
+    bool takesEraseAgain(std::uint8_t byte, SimTime now);
     void onEraseFrame(SimTime now);
     void onRecordFrame(SimTime now);
     bool injectRecordFault(std::uint32_t ordinal, SimTime now);
@@ -115,11 +126,12 @@ class BootLoader {
     void onEndFrame(SimTime now);
     void acknowledgeRecord(std::uint32_t reportedAddress, std::uint32_t ordinal, SimTime now);
     void rewindOneRecord(std::uint32_t ordinal, SimTime now);
+    void takeBack(const TakenRecord& record);
     void takeBackLastRecord();
     void restartFile(SimTime now);
     void failTransfer(std::uint8_t reply, const std::string& why, SimTime now);
     void backToGreeting(SimTime now);
-    // Forgets the last transfer's flash and records; its flash stays readable until then.
+    // Forgets the last transfer's erase and records; the flash keeps what it holds.
     void beginTransfer();
     void beBusy(SimTime until, std::string doing);
     void breach(const std::string& what, std::span<const std::uint8_t> bytes);
@@ -134,6 +146,7 @@ class BootLoader {
     BootLoaderTiming timing_;
 
     State state_ = State::Greeting;
+    std::uint32_t transfer_ = 0;
     UploadMode mode_ = UploadMode::Address;
     FrameReader frames_;
     FlashMemory flash_;
@@ -142,6 +155,8 @@ class BootLoader {
     SimTime busyUntil_{0};
     std::string busyDoing_;
     std::optional<std::pair<std::uint32_t, std::uint32_t>> eraseRange_;
+    // The acknowledgement that ends the erase was lost: the loader may ask again.
+    bool eraseAckLost_ = false;
     std::uint32_t writePosition_ = 0;
     // The records programmed since the erase, in order: the next new record is
     // record taken_.size() + 1 of the image.

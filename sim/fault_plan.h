@@ -30,26 +30,32 @@ enum class FaultKind {
     RecWait,       // rec-wait       acknowledge each record the second time with 0x77
     EarlyDebug,    // early-debug    a debug word before each record's first acknowledgement
     LostEndAck,    // lost-end-ack   the answer to the first end frame is lost
+    LoseFirstAck,  // lose-ack:K:first   record K programmed, its first acknowledgement lost
+    LoseSecondAck,  // lose-ack:K:second  record K programmed, its second acknowledgement lost
+    LoseEraseAck,   // lose-ack:erase     the acknowledgement that ends the erase is lost
 };
 
 struct Fault {
     FaultKind kind;
-    std::uint32_t record = 0;  // K: the K-th record of the image, counted from 1
-    std::uint8_t code = 0;     // reply byte of resend and prog-resend
-    int seconds = 0;           // S of late-greeting
+    std::uint32_t record = 0;    // K: the K-th record since the erase, counted from 1
+    std::uint32_t transfer = 0;  // T of "@T": only in the T-th transfer; 0 in any
+    std::uint8_t code = 0;       // reply byte of resend and prog-resend
+    int seconds = 0;             // S of late-greeting
     bool spent = false;
 };
 
-// The faults given on the command line. One-shot faults fire once in a run.
+// The faults given on the command line. One-shot faults fire once in a run: in the
+// first transfer that reaches them, or with "@T" only in the T-th transfer (the
+// T-th time the boot loader started since the simulator did).
 class FaultPlan {
   public:
     // Parses one fault description; on failure returns false and describes why.
     bool add(std::string_view text, std::string& error);
 
     bool has(FaultKind kind) const;
-    // The armed one-shot fault of this kind (for record faults: for this record),
-    // marked spent; nullptr when none.
-    const Fault* take(FaultKind kind, std::uint32_t record = 0);
+    // The armed one-shot fault of this kind for this transfer (for record faults:
+    // and this record), marked spent; nullptr when none.
+    const Fault* take(FaultKind kind, std::uint32_t transfer, std::uint32_t record = 0);
     int lateGreetingSeconds() const;
 
   private:

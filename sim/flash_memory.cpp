@@ -18,21 +18,30 @@ std::uint32_t FlashMemory::sectorCount(std::uint32_t first, std::uint32_t last) 
 
 std::uint32_t FlashMemory::eraseRange(std::uint32_t first, std::uint32_t last) {
     const std::uint32_t count = sectorCount(first, last);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t sector = sectorOf(first) + i;
-        erasedSectors_.insert(sector);
-        sectors_.erase(sector);
-    }
+    for (std::uint32_t i = 0; i < count; ++i) eraseSector(sectorOf(first) + i);
     return count;
 }
 
 void FlashMemory::ensureErased(std::uint32_t first, std::uint32_t last) {
     const std::uint32_t count = sectorCount(first, last);
-    for (std::uint32_t i = 0; i < count; ++i) erasedSectors_.insert(sectorOf(first) + i);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t sector = sectorOf(first) + i;
+        if (erasedInTransfer_.count(sector) == 0) eraseSector(sector);
+    }
+}
+
+void FlashMemory::eraseSector(std::uint32_t sector) {
+    erasedInTransfer_.insert(sector);
+    everErased_.insert(sector);
+    sectors_.erase(sector);
 }
 
 bool FlashMemory::isErased(std::uint32_t address) const {
-    return erasedSectors_.count(sectorOf(address)) != 0;
+    return erasedInTransfer_.count(sectorOf(address)) != 0;
+}
+
+bool FlashMemory::wasErased(std::uint32_t address) const {
+    return everErased_.count(sectorOf(address)) != 0;
 }
 
 FlashMemory::Sector* FlashMemory::sectorFor(std::uint32_t address) {

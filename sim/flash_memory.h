@@ -10,10 +10,11 @@
 
 namespace zamel::sim {
 
-// The receiver's flash as the boot loader sees it during one transfer: 64 KiB
-// sectors that must be erased (all 0xFF) before a byte can be programmed, and each
-// byte programmed at most once after an erase. Storage is sparse: only sectors
-// that hold programmed bytes take memory.
+// The receiver's flash: 64 KiB sectors that must be erased (all 0xFF) before a
+// byte can be programmed, and each byte programmed at most once after an erase. It
+// keeps what it holds from transfer to transfer, but a transfer writes only to the
+// sectors it erased itself. Storage is sparse: only sectors that hold programmed
+// bytes take memory.
 class FlashMemory {
   public:
     static constexpr std::uint32_t kSectorSize = 0x10000;
@@ -25,10 +26,15 @@ class FlashMemory {
     std::uint32_t eraseRange(std::uint32_t first, std::uint32_t last);
     // Number of sectors eraseRange(first, last) touches.
     static std::uint32_t sectorCount(std::uint32_t first, std::uint32_t last);
-    // Erases the sectors of [first, last] that are not erased yet, keeping what the
-    // others hold: a unit that erases each sector as a map reaches it.
+    // Erases the sectors of [first, last] that this transfer has not erased yet,
+    // keeping what the others hold: a unit that erases each sector as a map reaches it.
     void ensureErased(std::uint32_t first, std::uint32_t last);
+    // A new transfer: no sector takes bytes until it erases it; the contents stay.
+    void beginTransfer() { erasedInTransfer_.clear(); }
+    // Erased in this transfer, so its unprogrammed bytes may be programmed.
     bool isErased(std::uint32_t address) const;
+    // Erased at some time since the unit started: its unprogrammed bytes read 0xFF.
+    bool wasErased(std::uint32_t address) const;
 
     // All or nothing: on any refusal nothing is written.
     WriteResult program(std::uint32_t address, std::span<const std::uint8_t> bytes);
@@ -50,8 +56,10 @@ class FlashMemory {
     };
 
     Sector* sectorFor(std::uint32_t address);
+    void eraseSector(std::uint32_t sector);
 
-    std::set<std::uint32_t> erasedSectors_;
+    std::set<std::uint32_t> erasedInTransfer_;
+    std::set<std::uint32_t> everErased_;
     std::map<std::uint32_t, std::unique_ptr<Sector>> sectors_;
 };
 

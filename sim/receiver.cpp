@@ -36,6 +36,7 @@ Receiver::Receiver(ReceiverConfig config, FaultPlan& faults, OutputQueue& output
       output_(output),
       bootLoader_(faults, output, breaches_, timingOf(config_)),
       random_(config_.seed) {
+    if (config_.identity.reloadsBootBlockAfterCode()) bootBlock_.emplace();
     if (config_.startInLoader) enterBootLoader(*config_.startInLoader, now, false);
 }
 
@@ -154,13 +155,23 @@ void Receiver::enterBootLoader(UploadMode mode, SimTime now, bool restarting) {
 }
 
 void Receiver::afterTransfer(SimTime now) {
-    // Program code goes from address 0; the boot block from further up.
-    if (config_.identity.reloadsBootBlockAfterCode() && bootLoader_.eraseStart() == 0u) {
-        enterBootLoader(UploadMode::Address, now, true);
-        return;
+    if (bootBlock_) {
+        bootBlock_->transferCompleted(bootLoader_.eraseStart());
+        if (bootBlock_->awaited()) {
+            enterBootLoader(UploadMode::Address, now, true);
+            return;
+        }
+        if (auto problem = bootBlock_->startProblem(bootLoader_.flash()))
+            events_.push_back({TransferEvent::Kind::ProtocolError, std::move(*problem)});
     }
     mode_ = Mode::Firmware;
     sentences_.reset();
+}
+
+std::optional<std::string> Receiver::switchOffProblem() const {
+    // A unit running its firmware was judged when it started it.
+    if (mode_ == Mode::Firmware || !bootBlock_) return std::nullopt;
+    return bootBlock_->startProblem(bootLoader_.flash());
 }
 
 void Receiver::tick(SimTime now) {
@@ -188,7 +199,11 @@ std::optional<TransferEvent> Receiver::takeEvent() {
     if (bootLoader_.hasEvent()) breaches_.endRun();
     if (auto text = breaches_.take())
         return TransferEvent{TransferEvent::Kind::ProtocolError, std::move(*text)};
-    return bootLoader_.takeEvent();
+    if (auto event = bootLoader_.takeEvent()) return event;
+    if (events_.empty()) return std::nullopt;
+    TransferEvent event = events_.front();
+    events_.erase(events_.begin());
+    return event;
 }
 
 }  // namespace zamel::sim

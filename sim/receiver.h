@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "boot_block.h"
 #include "boot_loader.h"
 #include "breach_log.h"
 #include "fault_plan.h"
@@ -52,8 +53,12 @@ class Receiver {
     std::string stateName() const;
     const BootLoader& bootLoader() const { return bootLoader_; }
     // Transfer outcomes and protocol errors. After a completed transfer the firmware
-    // runs again.
+    // runs again, unless the unit waits for its boot block.
     std::optional<TransferEvent> takeEvent();
+    bool awaitsBootBlock() const { return bootBlock_ && bootBlock_->awaited(); }
+    // What would keep the unit from starting its firmware at the next power-on, as a
+    // protocol error line, when it is switched off now.
+    std::optional<std::string> switchOffProblem() const;
 
   private:
     // A sentence whose CR came without its LF is given up after this long.
@@ -74,6 +79,9 @@ class Receiver {
     OutputQueue& output_;
     BreachLog breaches_;
     BootLoader bootLoader_;
+    // Only a unit that reloads its boot block after new code has one to guard.
+    std::optional<BootBlock> bootBlock_;
+    std::vector<TransferEvent> events_;
     SentenceReader sentences_;
     std::mt19937 random_;
     Mode mode_ = Mode::Firmware;

@@ -132,9 +132,20 @@ const std::vector<OptionSpec>& optionSpecs() {
              o.flashOutEach = v;
              return {};
          }},
+        {"--flash-dump", true,
+         [](SimOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--flash-dump needs a file name";
+             o.flashDump = v;
+             return {};
+         }},
         {"--pace", false,
          [](SimOptions& o, const std::string&) -> std::string {
              o.pace = true;
+             return {};
+         }},
+        {"--early-answers", false,
+         [](SimOptions& o, const std::string&) -> std::string {
+             o.earlyAnswers = true;
              return {};
          }},
         {"--erase-ms", true,
@@ -290,9 +301,18 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                        as Motorola S-records (S0, S3 in address order, S7)
   --flash-out-each STEM  the same into STEM-1.srec, STEM-2.srec, ...: one file for
                        each completed transfer, so several uploads can be checked
+  --flash-dump FILE    everything the unit's flash holds, from all transfers so far,
+                       as S-records like --flash-out, rewritten after each completed
+                       or failed transfer and when the program ends (not on SIGKILL);
+                       only programmed bytes appear: erased but unprogrammed flash and
+                       flash no transfer erased are both left out
   --pace               send the unit's bytes at the line rate too (10 bits a byte);
                        received bytes always reach the unit only after their time on
                        the line, so no answer comes sooner than that
+  --early-answers      take each byte as soon as it is read, without its time on the
+                       line: the answer to a frame or byte leaves right after its last
+                       byte, before a loader that clears its receive queue after
+                       writing may have done so (that loader loses it)
   --erase-ms N         time to erase one 64 KiB sector (default 20)
   --program-ms N       time to program one record, between its two acknowledgements
                        (default 5)
@@ -300,9 +320,19 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                        boot loader runs (default 2000)
                        Bytes that arrive while the unit erases, programs or restarts
                        are lost.
-  --fault FAULT        inject a fault; repeatable. One-shot faults fire once a run;
-                       K is the K-th record of the image, counted from 1, whatever
-                       was resent before it:
+  --fault FAULT        inject a fault; repeatable. One-shot faults (those with K,
+                       lose-ack:erase, fail-erase, bad-cmd, bad-type, bad-checksum,
+                       lost-end-ack)
+                       fire once a run, in the first transfer that reaches them, or
+                       with FAULT@T only in transfer T: the T-th time the boot loader
+                       starts (after an upload command, at power-on with
+                       --start-in-loader, or again for the boot block of an old
+                       NAV 415/420), counted from 1; a start over within it (after
+                       0x83, 0x84 or 0x87, or a new greeting) stays the same transfer.
+                       K is the K-th record programmed since the last erase, counted
+                       from 1, whatever was resent before it; it counts on from the
+                       code into the database sent in the same transfer, and from 1
+                       again after a start over:
                          resend:K:CODE   answer record K with CODE (81, 82, 85 or 88,
                                          hexadecimal, 0x optional)
                          prog-resend:K:CODE  acknowledge record K once, then ask for
@@ -339,9 +369,18 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                                          before each record's first acknowledgement
                          lost-end-ack    the answer to the first end frame is lost; the
                                          unit answers the end frame sent again
+                         lose-ack:K:first   record K is programmed but its first
+                         lose-ack:K:second  (or second) acknowledgement is never sent;
+                                         record K sent again is acknowledged again,
+                                         not written twice
+                         lose-ack:erase  the acknowledgement that ends the erase is
+                                         never sent; the unit then takes the cold
+                                         start, the erase request 0x6A again (then an
+                                         erase frame) or the erase frame again
   --transcript FILE    log every byte in and out with direction, time and state
-  --once               exit 0 after the first completed transfer, 1 after a failed one
-                       or after a protocol error
+  --once               exit 0 after the first completed transfer after which the unit
+                       starts its firmware (an old NAV 415/420 first takes its boot
+                       block), 1 after a failed one or after a protocol error
   --start-in-loader M  start in the boot loader, as a unit put into its upload mode by
                        hand: M is address (code) or record (maps)
   --seed N             seed of the noise and garbage bytes (default 1)
@@ -352,6 +391,14 @@ while the unit is busy, a command framed wrongly, a line set other than 8N1
 without flow control...) is written as "protocol error: ..." with the unit's state
 and the bytes, to standard error and the transcript; the unit answers it as a real
 one would, with a resend request or by losing the bytes.
+
+A NAV 415/420 with firmware older than 3 that got program code (an erase from 0)
+waits in its boot loader for its boot block (an erase from 0x70000). It cannot
+start its firmware when the program ends while it still waits, or when it would
+start (after a transfer, or as the program ends while it is in its boot loader)
+and the sector at 0x70000 was erased and 0x70000 not programmed since: it writes
+a "protocol error: the unit cannot start its firmware: ..." line, and --once
+exits with 1.
 
 Base maps go in record mode except on the plain variant of product code 033 (memory
 second value 0 or map header fifth field below 2500000), which erases and takes

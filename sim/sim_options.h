@@ -25,7 +25,11 @@ struct SimOptions {
     std::string flashOut;
     // Stem of one numbered flash file per completed transfer.
     std::string flashOutEach;
+    // Everything the flash holds, after each transfer and when the program ends.
+    std::string flashDump;
     bool pace = false;
+    // Answers leave as soon as the question is read, without its time on the line.
+    bool earlyAnswers = false;
     int eraseMs = 20;
     int programMs = 5;
     int restartMs = 2000;

@@ -19,6 +19,7 @@ constexpr std::size_t kReadChunk = 4096;
 constexpr SimTime kDrainLimit = std::chrono::seconds(2);
 constexpr SimTime kQueueSettle = std::chrono::milliseconds(50);
 constexpr char kFlashOutHeader[] = "receiver-sim flash";
+constexpr char kFlashDumpHeader[] = "receiver-sim flash dump";
 
 }  // namespace
 
@@ -76,6 +77,7 @@ int SimRunner::run(int stopFd) {
         handleEvents(t);
         writeOutput(t);
         if (exitStatus_ && output_.empty() && loaderHasRead(t)) {
+            finish(now());
             if (unplug_) {
                 transcript_.note(now(), "line closed");
                 line_->close();
@@ -90,10 +92,13 @@ int SimRunner::run(int stopFd) {
             {line_->masterFd(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
             {stopFd, POLLIN, 0}};
         const int ready = ::ppoll(fds, stopFd >= 0 ? 2 : 1, &timeout, nullptr);
-        if (ready < 0 && errno != EINTR) return 1;
+        if (ready < 0 && errno != EINTR) {
+            finish(now());
+            return 1;
+        }
         if (stopFd >= 0 && (fds[1].revents & POLLIN)) {
             transcript_.note(now(), "stopped");
-            return 0;
+            return finish(now()) && options_.once ? 1 : 0;
         }
         if (fds[0].revents & POLLOUT) writeBlocked_ = false;
     }
@@ -148,7 +153,7 @@ void SimRunner::readInput(SimTime now) {
         judgeLineSettings(now, bytes);
         for (std::uint8_t byte : bytes) {
             receiveLineFreeAt_ = std::max(receiveLineFreeAt_, now) + byteTime(lineRate_);
-            input_.push_back({byte, lineRate_, receiveLineFreeAt_});
+            input_.push_back({byte, lineRate_, options_.earlyAnswers ? now : receiveLineFreeAt_});
         }
     }
 }
@@ -170,16 +175,22 @@ void SimRunner::handleEvents(SimTime now) {
                 transcript_.note(now, "transfer completed: " + event->detail);
                 tell("transfer completed: " + event->detail);
                 ++completedTransfers_;
-                if (!options_.flashOut.empty()) writeFlash(options_.flashOut);
+                const FlashMemory written = receiver_->bootLoader().transferFlash();
+                if (!options_.flashOut.empty())
+                    writeFlash(options_.flashOut, written, kFlashOutHeader);
                 if (!options_.flashOutEach.empty())
-                    writeFlash(options_.flashOutEach + "-" + std::to_string(completedTransfers_) +
-                               ".srec");
-                if (options_.once && !exitStatus_) exitStatus_ = 0;
+                    writeFlash(
+                        options_.flashOutEach + "-" + std::to_string(completedTransfers_) + ".srec",
+                        written, kFlashOutHeader);
+                dumpFlash();
+                // An upload that leaves the unit waiting for its boot block is not over.
+                if (options_.once && !exitStatus_ && !receiver_->awaitsBootBlock()) exitStatus_ = 0;
                 break;
             }
             case TransferEvent::Kind::Failed:
                 transcript_.note(now, "transfer failed: " + event->detail);
                 tell("transfer failed: " + event->detail);
+                dumpFlash();
                 if (options_.once && !exitStatus_) exitStatus_ = 1;
                 break;
             case TransferEvent::Kind::Unplug:
@@ -195,8 +206,23 @@ void SimRunner::handleEvents(SimTime now) {
     }
 }
 
-void SimRunner::writeFlash(const std::string& path) {
-    if (writeSRecordFile(path, receiver_->bootLoader().flash(), kFlashOutHeader)) {
+bool SimRunner::finish(SimTime now) {
+    const auto problem = receiver_->switchOffProblem();
+    if (problem) protocolError(now, *problem);
+    dumpFlash();
+    return problem.has_value();
+}
+
+void SimRunner::dumpFlash() {
+    // Written often, so told only when it fails.
+    if (!options_.flashDump.empty() &&
+        !writeSRecordFile(options_.flashDump, receiver_->bootLoader().flash(), kFlashDumpHeader))
+        tell("cannot write " + options_.flashDump);
+}
+
+void SimRunner::writeFlash(const std::string& path, const FlashMemory& flash,
+                           std::string_view header) {
+    if (writeSRecordFile(path, flash, header)) {
         tell("flash written to " + path);
     } else {
         tell("cannot write " + path);

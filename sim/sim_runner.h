@@ -22,10 +22,10 @@ namespace zamel::sim {
 // The simulator's event loop: one thread polling the pseudo-terminal. It stamps
 // each received byte with the time it finishes crossing the line at the rate the
 // loader set (10 bits a byte) and hands it to the receiver only then, so no answer
-// leaves sooner than the question's time on the wire; with pacing, answers leave
-// byte by byte at the line rate as well. Bytes sent with line settings the unit
-// does not use, and whatever the receiver finds against the protocol, are
-// reported as protocol errors.
+// leaves sooner than the question's time on the wire (with early answers, at once,
+// when it is read); with pacing, answers leave byte by byte at the line rate as well. Bytes sent
+// with line settings the unit does not use, and whatever the receiver finds against the protocol,
+// are reported as protocol errors.
 class SimRunner {
   public:
     explicit SimRunner(SimOptions options);
@@ -61,7 +61,11 @@ class SimRunner {
     void readInput(SimTime now);
     void deliverInput(SimTime now);
     void handleEvents(SimTime now);
-    void writeFlash(const std::string& path);
+    void writeFlash(const std::string& path, const FlashMemory& flash, std::string_view header);
+    void dumpFlash();
+    // The unit is switched off: judged as for its next power-on, and dumped. True
+    // when that found a protocol error.
+    bool finish(SimTime now);
     void writeOutput(SimTime now);
     SimTime nextWake(SimTime now) const;
     void tell(const std::string& text);

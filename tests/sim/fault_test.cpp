@@ -33,15 +33,19 @@ const Bytes kAck{0x55, 0x55};
 
 TEST(FaultPlanParsing, AcceptsEachFaultAndRefusesMalformedOnes) {
     const std::pair<const char*, bool> cases[] = {
-        {"resend:3:0x81", true},   {"resend:3:82", true},       {"resend:3:0x83", false},
-        {"resend:3", false},       {"fail-erase", true},        {"fail-erase:1", false},
-        {"fail-write:2", true},    {"fail-write:0", false},     {"fail-write:x", false},
-        {"reset:1", true},         {"bad-cmd", true},           {"rec-number:2", true},
-        {"bad-type", true},        {"debug-echo", true},        {"drop-ack:1", true},
-        {"silent-loader", true},   {"unplug:4", true},          {"noise", true},
-        {"late-greeting:5", true}, {"late-greeting:-1", false}, {"garble", true},
-        {"meltdown", false},       {"unplug:+4", false},        {"prog-resend:2:88", true},
-        {"prog-resend:2", false},  {"lost-end-ack", true},      {"greet77:1", false},
+        {"resend:3:0x81", true},     {"resend:3:82", true},       {"resend:3:0x83", false},
+        {"resend:3", false},         {"fail-erase", true},        {"fail-erase:1", false},
+        {"fail-write:2", true},      {"fail-write:0", false},     {"fail-write:x", false},
+        {"reset:1", true},           {"bad-cmd", true},           {"rec-number:2", true},
+        {"bad-type", true},          {"debug-echo", true},        {"drop-ack:1", true},
+        {"silent-loader", true},     {"unplug:4", true},          {"noise", true},
+        {"late-greeting:5", true},   {"late-greeting:-1", false}, {"garble", true},
+        {"meltdown", false},         {"unplug:+4", false},        {"prog-resend:2:88", true},
+        {"prog-resend:2", false},    {"lost-end-ack", true},      {"greet77:1", false},
+        {"fail-write:2@3", true},    {"fail-erase@1", true},      {"resend:1:81@2", true},
+        {"fail-write:2@0", false},   {"reset:1@", false},         {"noise@1", false},
+        {"lose-ack:3:first", true},  {"lose-ack:erase@2", true},  {"lose-ack:3", false},
+        {"lose-ack:0:first", false}, {"lose-ack:3:third", false}, {"lose-ack:3:second@2", true},
     };
     for (const auto& [text, good] : cases) {
         FaultPlan plan;
@@ -82,6 +86,81 @@ TEST(Fault, AcknowledgementFaultsShapeTheAnswersToARecord) {
     unit.record(0);
     EXPECT_EQ(unit.record(0), kAck);
     EXPECT_EQ(unit.bench.unit().bootLoader().flash().programmedCount(), 1980u);
+}
+
+// Record K of transfer T: a fault with @2 leaves the first transfer alone.
+TEST(Fault, TransferSelectorHitsRecordKOfThatTransferOnly) {
+    const std::pair<const char*, Bytes> cases[] = {
+        {"fail-write:2@2", {0x84}},
+        {"reset:2@2", {0x87, 0x55}},
+        {"resend:2:0x88@2", {0x88}},
+        {"drop-ack:2@2", {}},
+        {"rec-number:2@2", {0x55, 0x89, 0x00, 0x00, 0x00, 0x01}},
+        {"lose-ack:2:first@2", {0x55}},
+    };
+    for (const auto& [fault, answer] : cases) {
+        UnitBench bench({fault});
+        for (std::uint32_t transfer = 1; transfer <= 2; ++transfer) {
+            bench.enterBootLoader();
+            bench.handshake();
+            bench.eraseAndColdStart(kBase, kEraseEnd);
+            const Bytes data = patternBytes(2 * 1980, transfer);
+            const std::span<const std::uint8_t> all(data);
+            EXPECT_EQ(bench.send(recordFrame(kBase, all.subspan(0, 1980))), kAck) << fault;
+            EXPECT_EQ(bench.send(recordFrame(kBase + 1980, all.subspan(1980))),
+                      transfer == 1 ? kAck : answer)
+                << fault << " in transfer " << transfer;
+            if (transfer == 1) {
+                EXPECT_EQ(bench.send(endFrame()), Bytes{0x55});
+            }
+            EXPECT_EQ(bench.unit().bootLoader().transferNumber(), transfer);
+        }
+    }
+}
+
+// The record is programmed all the same: sent again it is acknowledged, not written twice.
+TEST(Fault, LoseAckLeavesOutOneAcknowledgementOfAProgrammedRecord) {
+    const std::pair<const char*, Bytes> cases[] = {
+        {"lose-ack:2:first", {0x8E, 0x2D, 0x00, 0x8E, 0x47, 0xBC, 0x55}},
+        {"lose-ack:2:second", {0x55, 0x8E, 0x2D, 0x00, 0x8E, 0x47, 0xBC}},
+    };
+    const Bytes fullAnswer{0x55, 0x8E, 0x2D, 0x00, 0x8E, 0x47, 0xBC, 0x55};
+    for (const auto& [fault, answer] : cases) {
+        ReadyUnit unit({fault, "debug-echo"});
+        unit.record(0);
+        EXPECT_EQ(unit.record(1), answer) << fault;
+        EXPECT_EQ(unit.bench.unit().bootLoader().flash().programmedCount(), 2u * 1980u);
+        EXPECT_EQ(unit.record(1), fullAnswer) << fault;
+        EXPECT_EQ(unit.bench.unit().bootLoader().flash().programmedCount(), 2u * 1980u);
+        EXPECT_TRUE(unit.bench.unit().takeEvent() == std::nullopt) << fault;
+    }
+}
+
+TEST(Fault, LoseEraseAckLetsTheLoaderGoOnOrStartTheEraseOver) {
+    const Bytes erased{0x55, 0x8F, 0x8F, 0x55};
+    const std::vector<std::pair<Bytes, Bytes>> recoveries[] = {
+        {{{0x69}, {0x55}}},
+        {{eraseFrame(kBase, kEraseEnd), erased}, {{0x69}, {0x55}}},
+        {{{0x6A}, {0x55}}, {eraseFrame(kBase, kEraseEnd), erased}, {{0x69}, {0x55}}},
+    };
+    for (const auto& steps : recoveries) {
+        UnitBench bench({"lose-ack:erase"});
+        bench.enterBootLoader();
+        bench.handshake();
+        EXPECT_EQ(bench.send(0x6A), Bytes{0x55});
+        EXPECT_EQ(bench.send(eraseFrame(kBase, kEraseEnd)), (Bytes{0x55, 0x8F, 0x8F}));
+        bench.advance(milliseconds(40));
+        for (const auto& [out, answer] : steps) EXPECT_EQ(bench.send(out), answer) << steps.size();
+        EXPECT_TRUE(bench.unit().takeEvent() == std::nullopt) << steps.size();
+    }
+    // Without the lost acknowledgement the erase frame again is a breach.
+    UnitBench strict;
+    strict.enterBootLoader();
+    strict.handshake();
+    strict.send(0x6A);
+    EXPECT_EQ(strict.send(eraseFrame(kBase, kEraseEnd)), erased);
+    EXPECT_TRUE(strict.send(eraseFrame(kBase, kEraseEnd)).empty());
+    EXPECT_EQ(strict.unit().takeEvent()->kind, TransferEvent::Kind::ProtocolError);
 }
 
 TEST(Fault, FailEraseAnswersTheEraseFrameWith84) {

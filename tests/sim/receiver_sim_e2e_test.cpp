@@ -256,6 +256,122 @@ TEST(ReceiverSimProgram, StartsInItsBootLoaderWhenAskedAndGreetsOnlyAtTheLoaderR
     EXPECT_EQ(readFile(back), map);
 }
 
+// An old NAV 415/420 takes code and database in one transfer (record 3, the
+// database's first, asks for the code's last again), then waits in its boot loader
+// for its boot block. The dump holds the whole flash: what the first transfer wrote
+// outside the second's erase stays. --once ends the run when the unit would start
+// its firmware, with 1 when it cannot.
+TEST(ReceiverSimProgram, OldNavDumpsItsWholeFlashAndJudgesItsBootBlock) {
+    const struct {
+        bool bootBlockPass, bootBlockWritten;
+        const char* problem;
+    } cases[] = {
+        {true, true, nullptr},
+        {true, false, "its boot block at 0x70000 was erased and not written again"},
+        {false, true, "no transfer erasing from 0x70000 reloaded its boot block"},
+    };
+    const Bytes code = patternBytes(300, 5), boot = patternBytes(200, 6);
+    const Bytes database = patternBytes(100, 7), twoAcks{0x55, 0x55};
+    for (const auto& c : cases) {
+        Simulator sim;
+        const std::string dump = sim.dir.file("dump.srec");
+        ASSERT_TRUE(sim.start({"--model", "NAV415/420", "--firmware", "2.05", "--restart-ms", "100",
+                               "--flash-dump", dump, "--once", "--fault", "rec-number:3@1"}));
+        sim.enterBootLoader("CMD,DBUPLOAD");
+        const auto record = [&sim](std::uint32_t address, const Bytes& data, const Bytes& answer) {
+            ASSERT_TRUE(sim.loader.write(recordFrame(address, data)));
+            sim.expectBytes(answer, "record");
+        };
+        for (const std::uint32_t first : {0x00000u, 0x70000u}) {
+            if (first != 0) {
+                if (!c.bootBlockPass) break;
+                ASSERT_TRUE(sim.loader.waitFor(0xAA, 3000)) << "back in its boot loader";
+                ASSERT_TRUE(sim.loader.writeByte(0x55));
+                sim.expectBytes({0x55}, "handshake");
+            }
+            ASSERT_TRUE(sim.loader.writeByte(0x6A));
+            sim.expectBytes({0x55}, "erase request");
+            ASSERT_TRUE(sim.loader.write(eraseFrame(first, first == 0 ? 0x1FFFFF : 0x9FFFF)));
+            ASSERT_TRUE(sim.loader.waitFor(0x55, kReplyMs) && sim.loader.waitFor(0x55, kReplyMs));
+            ASSERT_TRUE(sim.loader.writeByte(0x69));
+            sim.expectBytes({0x55}, "cold start");
+            if (first == 0) {
+                record(0, code, twoAcks);
+                record(0x70000, boot, twoAcks);
+                record(0xA0000, database, {0x55, 0x89, 0x00, 0x00, 0x00, 0x02});
+                record(0x70000, boot, twoAcks);
+                record(0xA0000, database, twoAcks);
+            } else if (c.bootBlockWritten) {
+                record(0x70000, boot, twoAcks);
+            }
+            ASSERT_TRUE(sim.loader.write(endFrame()));
+            sim.expectBytes({0x55}, "end");
+        }
+        if (c.bootBlockPass) {
+            EXPECT_EQ(sim.process.waitExit(5000), c.problem == nullptr ? 0 : 1);
+        } else {
+            EXPECT_EQ(sim.process.stop(SIGTERM), 1);
+        }
+        const std::string errors = sim.process.errorOutput();
+        EXPECT_EQ(errors.find("cannot start") == std::string::npos, c.problem == nullptr);
+        if (c.problem != nullptr) {
+            EXPECT_NE(errors.find(c.problem), std::string::npos) << errors;
+        }
+
+        Bytes expected(0xA0000 + database.size(), 0x00);
+        std::copy(code.begin(), code.end(), expected.begin());
+        if (c.bootBlockWritten) std::copy(boot.begin(), boot.end(), expected.begin() + 0x70000);
+        std::copy(database.begin(), database.end(), expected.begin() + 0xA0000);
+        const std::string back = sim.dir.file("back.bin");
+        ASSERT_EQ(runTool("objcopy -I srec -O binary " + dump + " " + back), 0);
+        EXPECT_TRUE(readFile(back) == expected) << (c.problem ? c.problem : "bootable");
+    }
+}
+
+// Without early answers an answer leaves no sooner than its question's time on the
+// line, a bound the simulator guarantees; with them it leaves as soon as it is read,
+// long before two records' time at 19200 baud has passed.
+TEST(ReceiverSimProgram, EarlyAnswersLeaveWithoutTheQuestionsTimeOnTheLine) {
+    const Bytes map = patternBytes(2 * kMaxRecord, 8);
+    Bytes records{0x6A};
+    for (std::uint32_t n = 0; n < 2; ++n) {
+        const Bytes frame = recordFrame(n, std::span(map).subspan(n * kMaxRecord, kMaxRecord));
+        records.insert(records.end(), frame.begin(), frame.end());
+    }
+    for (const bool early : {false, true}) {
+        Simulator sim;
+        const std::string transcript = sim.dir.file("transcript.txt");
+        std::vector<std::string> arguments = {
+            "--start-in-loader", "record", "--loader-baud", "19200",
+            "--program-ms",      "0",      "--transcript",  transcript};
+        if (early) arguments.push_back("--early-answers");
+        ASSERT_TRUE(sim.start(arguments));
+        ASSERT_TRUE(sim.loader.open(sim.com1(), 19200));
+        ASSERT_TRUE(sim.loader.waitFor(0xAA, 3000));
+        ASSERT_TRUE(sim.loader.writeByte(0x55));
+        sim.expectBytes({0x55}, "handshake");
+        ASSERT_TRUE(sim.loader.write(records));
+        sim.expectBytes({0x55, 0x55, 0x55, 0x55}, "records");
+        EXPECT_EQ(sim.process.stop(SIGTERM), 0);
+
+        const Bytes log = readFile(transcript);
+        std::istringstream lines(std::string(log.begin(), log.end()));
+        double requestIn = -1, lastOut = -1;
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            double seconds = 0;
+            std::string direction, hex;
+            if (!(fields >> seconds >> direction >> hex)) continue;
+            if (direction == "in" && hex == "6A" && requestIn < 0) requestIn = seconds;
+            if (direction == "out") lastOut = seconds;
+        }
+        ASSERT_GE(requestIn, 0);
+        const double lineSeconds = static_cast<double>(records.size() - 1) * 10 / 19200;
+        EXPECT_EQ(lastOut < requestIn + lineSeconds - 1e-6, early)
+            << "request in at " << requestIn << ", last answer out at " << lastOut;
+    }
+}
+
 TEST(ReceiverSimProgram, UnplugClosesTheLineAndRemovesTheLink) {
     Simulator sim;
     ASSERT_TRUE(sim.start({"--fault", "unplug:1"}));
@@ -341,15 +457,19 @@ TEST(ReceiverSimProgram, HelpDocumentsEveryOptionAndBadOptionsAreRefused) {
     char buffer[512];
     while (std::fgets(buffer, sizeof buffer, help.get()) != nullptr) text += buffer;
     const char* const kOptions[] = {
-        "--dir",       "--port",       "--model",      "--product-code",  "--firmware",
-        "--memory",    "--map-header", "--poi-region", "--baud",          "--loader-baud",
-        "--flash-out", "--pace",       "--erase-ms",   "--fault",         "--transcript",
-        "--once",      "--program-ms", "--restart-ms", "--checksum-style"};
-    const char* const kFaults[] = {
-        "resend:K:CODE", "fail-erase", "fail-write:K",    "reset:K",     "bad-cmd",
-        "rec-number:K",  "bad-type",   "debug-echo",      "drop-ack:K",  "silent-loader",
-        "unplug:K",      "noise",      "late-greeting:S", "garble",      "prog-resend:K:CODE",
-        "bad-checksum",  "greet77",    "rec-wait",        "early-debug", "lost-end-ack"};
+        "--dir",          "--port",       "--model",      "--product-code",   "--firmware",
+        "--memory",       "--map-header", "--poi-region", "--baud",           "--loader-baud",
+        "--flash-out",    "--pace",       "--erase-ms",   "--fault",          "--transcript",
+        "--once",         "--program-ms", "--restart-ms", "--checksum-style", "--flash-dump",
+        "--early-answers"};
+    const char* const kFaults[] = {"resend:K:CODE",     "fail-erase",     "fail-write:K",
+                                   "reset:K",           "bad-cmd",        "rec-number:K",
+                                   "bad-type",          "debug-echo",     "drop-ack:K",
+                                   "silent-loader",     "unplug:K",       "noise",
+                                   "late-greeting:S",   "garble",         "prog-resend:K:CODE",
+                                   "bad-checksum",      "greet77",        "rec-wait",
+                                   "early-debug",       "lost-end-ack",   "lose-ack:K:first",
+                                   "lose-ack:K:second", "lose-ack:erase", "FAULT@T"};
     for (const char* option : kOptions) EXPECT_NE(text.find(option), std::string::npos) << option;
     for (const char* fault : kFaults) EXPECT_NE(text.find(fault), std::string::npos) << fault;
     EXPECT_EQ(runTool(program + " --baud 2400 >/dev/null"), 2 << 8);

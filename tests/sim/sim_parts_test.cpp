@@ -159,8 +159,15 @@ TEST(FlashMemory, ErasesWholeSectorsAndProgramsEachByteOnce) {
     EXPECT_EQ(flash.read(0x2D000000 + 100), 0xFF);
     flash.unprogram(0x2D000000, 100);
     EXPECT_EQ(flash.program(0x2D000000 + 50, data), FlashMemory::WriteResult::Ok);
-    flash.eraseRange(0x2D000000, 0x2D000000);
+    // A new transfer keeps the contents but writes only where it erased again.
+    flash.beginTransfer();
+    EXPECT_EQ(flash.read(0x2D000000 + 50), data[0]);
+    EXPECT_EQ(flash.program(0x2D000000 + 150, data), FlashMemory::WriteResult::NotErased);
+    EXPECT_TRUE(flash.wasErased(0x2D000000));
+    EXPECT_FALSE(flash.wasErased(0x2D020000));
+    flash.ensureErased(0x2D000000, 0x2D000000);
     EXPECT_TRUE(flash.empty());
+    EXPECT_EQ(flash.program(0x2D000000 + 150, data), FlashMemory::WriteResult::Ok);
 }
 
 TEST(SRecordWriter, WritesRecordsThatTheStandardToolsAcceptAndRebuild) {

@@ -6,13 +6,14 @@
 
 namespace zamel::sim::testing {
 
-UnitBench::UnitBench(const std::vector<std::string>& faults, const std::string& model) {
+UnitBench::UnitBench(const std::vector<std::string>& faults, const std::string& model,
+                     const std::string& firmware) {
     for (const std::string& text : faults) {
         std::string error;
         if (!faults_.add(text, error)) ADD_FAILURE() << text << ": " << error;
     }
     ReceiverConfig config;
-    config.identity = UnitIdentity::fromModel(*findModel(model), "3.08", PoiRegion::Worldwide);
+    config.identity = UnitIdentity::fromModel(*findModel(model), firmware, PoiRegion::Worldwide);
     config.baud = kBaud;
     config.loaderBaud = kLoaderBaud;
     config.eraseTimePerSector = std::chrono::milliseconds(20);
@@ -67,6 +68,7 @@ std::vector<std::uint8_t> UnitBench::takeBytes() {
 }
 
 void UnitBench::enterBootLoader(const std::string& command) {
+    setLineRate(kBaud);
     send(sentence(command));
     send(sentence(command));
     send(0x00);

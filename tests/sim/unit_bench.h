@@ -18,7 +18,7 @@ class UnitBench {
     static constexpr long kLoaderBaud = 115200;
 
     explicit UnitBench(const std::vector<std::string>& faults = {},
-                       const std::string& model = "Talvane");
+                       const std::string& model = "Talvane", const std::string& firmware = "3.08");
 
     Receiver& unit() { return *unit_; }
     SimTime now() const { return now_; }
@@ -39,8 +39,8 @@ class UnitBench {
     std::vector<OutputQueue::Entry> takeEntries();
     std::vector<std::uint8_t> takeBytes();
 
-    // Upload command twice, zero byte, line switched to the loader rate, and the
-    // unit's restart into its boot loader waited out.
+    // At the firmware rate: upload command twice, zero byte, line switched to the
+    // loader rate, and the unit's restart into its boot loader waited out.
     void enterBootLoader(const std::string& command = "CMD,DBUPLOAD");
     // Greeting answered and the handshake done; returns the unit's bytes from the greeting on.
     std::vector<std::uint8_t> handshake();
