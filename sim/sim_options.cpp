@@ -329,8 +329,8 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                        --start-in-loader, or again for the boot block of an old
                        NAV 415/420), counted from 1; a start over within it (after
                        0x83, 0x84 or 0x87, or a new greeting) stays the same transfer.
-                       K is the K-th record programmed since the last erase, counted
-                       from 1, whatever was resent before it; it counts on from the
+                       K is the K-th record since the last erase, counted from 1 (a
+                       record sent again is not counted again); it counts on from the
                        code into the database sent in the same transfer, and from 1
                        again after a start over:
                          resend:K:CODE   answer record K with CODE (81, 82, 85 or 88,
