@@ -45,12 +45,15 @@ std::string firstExisting(const std::vector<std::string>& paths) {
 
 HandOff::HandOff(std::string workDir, std::string programDir, PersonalizerUi& ui,
                  ProcessStarter& starter)
-    : workDir_(std::move(workDir)), programDir_(std::move(programDir)), ui_(ui), starter_(starter) {}
+    : workDir_(std::move(workDir)),
+      programDir_(std::move(programDir)),
+      ui_(ui),
+      starter_(starter) {}
 
-// What the user put beside the settings comes first; what came with the
+// The read-me the user put beside the settings comes first; what came with the
 // program is the fallback: the read-me beside it in the build and in the
-// documentation directory after an install, the loader beside it after an
-// install. Without any, the path in the working directory.
+// documentation directory after an install. Without any, the path in the
+// working directory.
 std::string HandOff::readMePath() const {
     std::vector<std::string> paths = {workDir_ + "/" + kReadMeName};
     if (!programDir_.empty()) {
@@ -61,10 +64,11 @@ std::string HandOff::readMePath() const {
 }
 
 std::string HandOff::loaderPath() const {
-    std::vector<std::string> paths = {workDir_ + "/" + kLoaderName};
+    std::vector<std::string> paths;
     if (!programDir_.empty()) {
         paths.push_back(programDir_ + "/" + kLoaderName);
     }
+    paths.push_back(workDir_ + "/" + kLoaderName);
     return firstExisting(paths);
 }
 
@@ -74,56 +78,55 @@ bool HandOff::openReadMe() {
         ui_.showMessage(format("Could not find help file %s", path.c_str()), MessageIcon::Error);
         return false;
     }
-    const StartResult result = starter_.start(kViewer, {path});
-    if (result.started()) {
+    const StartResult result = starter_.start(kViewer, {path}, kViewerWatch);
+    if (result.running()) {
         return true;
     }
     // A failure names the viewer, not the read-me: the read-me was found above.
-    reportStartFailure(result, kViewer);
+    const std::string why =
+        result.started() ? format("No program could show the read-me: %s ended with status %d.",
+                                  kViewer, *result.exitStatus)
+                         : startFailureText(result, kViewer);
+    ui_.showMessage(
+        why + format("\r\rPlease open the read-me with a text viewer: %s", path.c_str()),
+        MessageIcon::Error);
     return false;
 }
 
-bool HandOff::startLoader() {
+bool HandOff::startLoader(const std::string& codeFile) {
     const std::string path = loaderPath();
     if (!fileExists(path)) {
         ui_.showMessage(format("Could not find file %s", path.c_str()), MessageIcon::Error);
         return false;
     }
-    const StartResult result = starter_.start(path, {});
+    const StartResult result = starter_.start(path, {codeFile});
     if (result.started()) {
         return true;
     }
-    reportStartFailure(result, path);
+    ui_.showMessage(startFailureText(result, path), MessageIcon::Error);
     return false;
 }
 
-void HandOff::reportStartFailure(const StartResult& result, const std::string& program) {
-    std::string text;
+std::string HandOff::startFailureText(const StartResult& result, const std::string& program) const {
     switch (result.error) {
         case StartError::NotFound:
-            text = format("%s not found", program.c_str());
-            break;
+            return format("%s not found", program.c_str());
         case StartError::ArgumentListTooLong:
-            text = "Argument list exceeds 1024 bytes";
-            break;
+            return "Argument list exceeds 1024 bytes";
         case StartError::NotExecutable:
-            text = format("%s is not executable or has invalid executable-file format",
+            return format("%s is not executable or has invalid executable-file format",
                           program.c_str());
-            break;
         case StartError::NotEnoughMemory:
-            text = "Not enough memory is available to execute new process";
-            break;
+            return "Not enough memory is available to execute new process";
         case StartError::InvalidMode:
-            text = "Mode argument(_P_NOWAIT) is invalid";
-            break;
+            return "Mode argument(_P_NOWAIT) is invalid";
         case StartError::None:
         case StartError::Other:
-            text = result.systemError != 0 ? format("Could not start %s: %s", program.c_str(),
-                                                    std::strerror(result.systemError))
-                                           : format("Could not start %s", program.c_str());
             break;
     }
-    ui_.showMessage(text, MessageIcon::Error);
+    return result.systemError != 0 ? format("Could not start %s: %s", program.c_str(),
+                                            std::strerror(result.systemError))
+                                   : format("Could not start %s", program.c_str());
 }
 
 }  // namespace tagwright

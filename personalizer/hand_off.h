@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "personalizer_ui.h"
@@ -16,26 +17,32 @@ class HandOff {
     static constexpr const char* kReadMeName = "ReadMeTagwright.txt";
     static constexpr const char* kViewer = "xdg-open";
     static constexpr const char* kLoaderName = "zamel";
+    // How long the viewer is watched for a quick failure: xdg-open ends at once
+    // when no program stands behind it for text files.
+    static constexpr auto kViewerWatch = std::chrono::milliseconds(2000);
 
     // programDir is the directory of the running program, beside which the
     // build puts the read-me and an install puts the loader; empty when unknown.
     HandOff(std::string workDir, std::string programDir, PersonalizerUi& ui,
             ProcessStarter& starter);
 
-    // Shows the read-me in the viewer found on the search path.
+    // Shows the read-me in the viewer found on the search path. When it cannot
+    // be shown, the message says where the read-me is.
     bool openReadMe();
-    // Starts the loader with no arguments, in the working directory.
-    bool startLoader();
+    // Starts the loader in the working directory with the code file as its one
+    // argument, so that the loader has it chosen.
+    bool startLoader(const std::string& codeFile);
 
     // ReadMeTagwright.txt in workDir, else the one beside the program, else
     // the installed one; the path in workDir when none exists.
     std::string readMePath() const;
-    // zamel in workDir, else the one beside the program; the path in workDir
-    // when neither exists.
+    // The zamel installed beside the program, else the one in workDir: a
+    // program of that name in a downloaded firmware folder never comes first.
+    // The first of them when neither exists.
     std::string loaderPath() const;
 
   private:
-    void reportStartFailure(const StartResult& result, const std::string& program);
+    std::string startFailureText(const StartResult& result, const std::string& program) const;
 
     std::string workDir_;
     std::string programDir_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 namespace tagwright {
 
@@ -10,6 +11,9 @@ namespace {
 
 constexpr std::array<const char*, PersonalizerDialog::kGroupCount> kSettingKeys = {
     "Title", "Message", "Agree"};
+// How the texts are named where saving is refused.
+constexpr std::array<const char*, PersonalizerDialog::kGroupCount> kGroupNames = {
+    "menu name", "disclaimer", "acknowledgement"};
 constexpr std::array<const char*, PersonalizerDialog::kGroupCount> kCaptionFormats = {
     "Menu Name\r( %d chars max )", "Disclaimer\r( %d chars max )",
     "Acknowledgement\r( %d chars max )"};
@@ -96,8 +100,8 @@ void PersonalizerDialog::onLanguageChosen(int language) {
     refreshGroups();
 }
 
-void PersonalizerDialog::onSaveChanges(const std::array<std::string, kGroupCount>& texts) {
-    if (ended_) {
+void PersonalizerDialog::onSaveChanges(const Texts& texts) {
+    if (ended_ || !saveEnabled()) {
         return;
     }
     bool allWritten = true;
@@ -121,7 +125,66 @@ void PersonalizerDialog::onSaveChanges(const std::array<std::string, kGroupCount
     ended_ = true;
 }
 
-void PersonalizerDialog::onExit() { ended_ = true; }
+void PersonalizerDialog::onExit(bool unsavedEdits) {
+    if (unsavedEdits && ui_.showMessage(kUnsavedQuestion, MessageIcon::Question,
+                                        MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes) {
+        return;
+    }
+    ended_ = true;
+}
+
+bool PersonalizerDialog::hasUnsavedEdits(const Texts& texts) const {
+    for (int group = 0; group < kGroupCount; ++group) {
+        if (texts[group] != personalText(group)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PersonalizerDialog::groupFound(int group) const {
+    return validGroup(group) && app_.groups[group].records[0].has_value();
+}
+
+bool PersonalizerDialog::saveEnabled() const {
+    for (int group = 0; group < kGroupCount; ++group) {
+        if (!groupFound(group)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string PersonalizerDialog::saveBlockedText() const {
+    std::vector<const char*> missing;
+    for (int group = 0; group < kGroupCount; ++group) {
+        if (!groupFound(group)) {
+            missing.push_back(kGroupNames[group]);
+        }
+    }
+    if (missing.empty()) {
+        return {};
+    }
+    std::string names = missing[0];
+    for (std::size_t i = 1; i < missing.size(); ++i) {
+        names += i + 1 == missing.size() ? " and " : ", ";
+        names += missing[i];
+    }
+    return "Saving is off: the factory " + names + " of this language " +
+           (missing.size() == 1 ? "was" : "were") + " not found in " + app_.factoryFile + ".";
+}
+
+std::string PersonalizerDialog::charactersLeftText(int group, int used) const {
+    if (!groupFound(group)) {
+        return "not found";
+    }
+    const int left = editLimit(group) - used;
+    const int count = left >= 0 ? left : -left;
+    char text[48];
+    std::snprintf(text, sizeof text, "%d %s %s", count, count == 1 ? "char" : "chars",
+                  left >= 0 ? "left" : "too many");
+    return text;
+}
 
 void PersonalizerDialog::onHelp() { handOff_.openReadMe(); }
 
@@ -180,7 +243,7 @@ void PersonalizerDialog::askToStartLoader() {
     if (answer != MessageAnswer::Yes) {
         return;
     }
-    handOff_.startLoader();
+    handOff_.startLoader(app_.personalFile);
     pause_(kLoaderStartPause);
     handOff_.openReadMe();
 }

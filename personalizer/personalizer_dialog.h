@@ -25,6 +25,10 @@ class PersonalizerDialog {
     static constexpr int kLanguageCount = 9;
     static constexpr int kGroupCount = 3;  // Title, Message, Agree
     static constexpr auto kLoaderStartPause = std::chrono::milliseconds(1000);
+    static constexpr const char* kUnsavedQuestion =
+        "Your texts have changed and are not saved.\r\rExit without saving them?";
+
+    using Texts = std::array<std::string, kGroupCount>;
 
     PersonalizerDialog(PersonalizerApp& app, PersonalizerUi& ui, HandOff& handOff, Pause pause);
 
@@ -36,10 +40,25 @@ class PersonalizerDialog {
     // language is the Language value of the button: 0 to 8.
     void onLanguageChosen(int language);
     // texts are the three personal fields as Windows-1252 bytes, in group
-    // order, with line breaks as carriage return and line feed.
-    void onSaveChanges(const std::array<std::string, kGroupCount>& texts);
-    void onExit();
+    // order, with line breaks as carriage return and line feed. Does nothing
+    // while saving is off (see saveEnabled).
+    void onSaveChanges(const Texts& texts);
+    // With unsaved edits the user is asked first; the window stays open
+    // (ended() clear) unless the answer is Yes.
+    void onExit(bool unsavedEdits);
     void onHelp();
+
+    // Whether the fields hold anything other than the texts last shown.
+    bool hasUnsavedEdits(const Texts& texts) const;
+    // "Save Changes" is offered only while all three factory texts are found
+    // in the firmware: saving without them would write the factory firmware
+    // unchanged under the personalized name.
+    bool saveEnabled() const;
+    // Why saving is off, naming the texts not found; empty while it is on.
+    std::string saveBlockedText() const;
+    // What is left of a group's room when its field holds `used` characters
+    // (a line break counting two).
+    std::string charactersLeftText(int group, int used) const;
 
     bool ended() const { return ended_; }
 
@@ -56,6 +75,7 @@ class PersonalizerDialog {
   private:
     void refreshGroups();
     bool writeSetting(const char* key, const std::string& value);
+    bool groupFound(int group) const;
     void askToStartLoader();
 
     PersonalizerApp& app_;

@@ -25,8 +25,7 @@ constexpr std::array<std::pair<int, const char*>, 3> kFamilyButtons = {
 // needs the names under which each family's firmware is expected; empty when
 // one of them is there.
 std::string missingFirmwareNames(const PersonalizerApp& app) {
-    std::string text =
-        "No factory firmware of any receiver family was found. Tagwright expects:\r";
+    std::string text = "No factory firmware of any receiver family was found. Tagwright expects:\r";
     for (const auto& [family, caption] : kFamilyButtons) {
         const std::string file = app.familyFactoryFile(family);
         if (fileExists(file)) {

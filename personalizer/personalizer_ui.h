@@ -5,7 +5,9 @@
 namespace tagwright {
 
 enum class MessageIcon { Information, Warning, Question, Error };
-enum class MessageButtons { Ok, YesNo };
+// YesNo has Yes as its default button; a question that guards against losing
+// something defaults to No.
+enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };
 enum class MessageAnswer { Ok, Yes, No };
 
 // What the personalizer's core asks of the window system: modal message boxes

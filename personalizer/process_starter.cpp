@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,10 +62,11 @@ class SpawnAttributes {
 };
 
 StartResult resultOf(int errorNumber) {
-    return StartResult{startErrorFromErrno(errorNumber), errorNumber};
+    return StartResult{startErrorFromErrno(errorNumber), errorNumber, std::nullopt};
 }
 
-// Reads the intermediate child's report: the posix_spawn result as an int.
+// Reads one report of the intermediate child, an int: the posix_spawn result,
+// then, when the program is watched, how it ended.
 bool readReport(int fd, int& report) {
     auto* bytes = reinterpret_cast<char*>(&report);
     std::size_t got = 0;
@@ -79,6 +81,37 @@ bool readReport(int fd, int& report) {
         got += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// What the intermediate child reports when the watched program still runs.
+constexpr int kStillRunning = -1;
+constexpr long kWatchStepNs = 10'000'000;
+
+long long monotonicNs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// In the intermediate child: only async-signal-safe calls. The program's exit
+// status, or kStillRunning once the watch is over.
+int watchProgram(pid_t program, long long watchNs) {
+    const long long deadline = monotonicNs() + watchNs;
+    for (;;) {
+        int status = 0;
+        const pid_t ended = ::waitpid(program, &status, WNOHANG);
+        if (ended == program) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (ended < 0 && errno != EINTR) {
+            return kStillRunning;
+        }
+        if (monotonicNs() >= deadline) {
+            return kStillRunning;
+        }
+        const timespec step{0, kWatchStepNs};
+        ::nanosleep(&step, nullptr);
+    }
 }
 
 void reap(pid_t child) {
@@ -111,7 +144,9 @@ StartError startErrorFromErrno(int errorNumber) {
 }
 
 StartResult PosixProcessStarter::start(const std::string& program,
-                                       const std::vector<std::string>& arguments) {
+                                       const std::vector<std::string>& arguments,
+                                       std::chrono::milliseconds watch) {
+    const long long watchNs = std::chrono::nanoseconds(watch).count();
     // Everything the intermediate child touches is prepared here: after fork it
     // may only spawn, write its report and exit.
     std::vector<std::string> argvText;
@@ -145,18 +180,30 @@ StartResult PosixProcessStarter::start(const std::string& program,
         pid_t started = 0;
         int report =
             ::posix_spawnp(&started, argv[0], nullptr, attributes.get(), argv.data(), environ);
-        const ssize_t written = ::write(writeEnd.get(), &report, sizeof report);
+        ssize_t written = ::write(writeEnd.get(), &report, sizeof report);
+        if (report == 0 && watchNs > 0 && written == static_cast<ssize_t>(sizeof report)) {
+            const int ending = watchProgram(started, watchNs);
+            written = ::write(writeEnd.get(), &ending, sizeof ending);
+        }
         ::_exit(written == static_cast<ssize_t>(sizeof report) ? 0 : 1);
     }
 
     writeEnd.reset();
     int report = 0;
     const bool reported = readReport(readEnd.get(), report);
+    int ending = kStillRunning;
+    // Without a second report the program's end was not seen.
+    const bool ended = reported && report == 0 && watchNs > 0 &&
+                       readReport(readEnd.get(), ending) && ending != kStillRunning;
     reap(child);
     if (!reported) {
-        return StartResult{StartError::Other, 0};
+        return StartResult{StartError::Other, 0, std::nullopt};
     }
-    return resultOf(report);
+    StartResult result = resultOf(report);
+    if (ended) {
+        result.exitStatus = ending;
+    }
+    return result;
 }
 
 }  // namespace tagwright

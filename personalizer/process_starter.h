@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,29 +22,41 @@ enum class StartError {
 struct StartResult {
     StartError error = StartError::None;
     int systemError = 0;  // the errno behind error, 0 on success
+    // How a started program ended while it was watched: its exit status, or 128
+    // and the signal that killed it; none when it ran on or was not watched.
+    std::optional<int> exitStatus;
 
     bool started() const { return error == StartError::None; }
+    // Started, and not seen to end in failure.
+    bool running() const { return started() && (!exitStatus || *exitStatus == 0); }
 };
 
 // Maps an errno from starting a program to the reasons above.
 StartError startErrorFromErrno(int errorNumber);
 
-// Starts a program without waiting for it. A program name without a slash is
-// looked up on the search path; arguments follow the program's own name.
+// Starts a program without waiting for it to finish. A program name without a
+// slash is looked up on the search path; arguments follow the program's own name.
+// A watch of more than zero waits that long at most to see whether the program
+// ends at once, as a launcher that finds nothing to launch does.
 class ProcessStarter {
   public:
     virtual ~ProcessStarter() = default;
 
-    virtual StartResult start(const std::string& program,
-                              const std::vector<std::string>& arguments) = 0;
+    virtual StartResult start(const std::string& program, const std::vector<std::string>& arguments,
+                              std::chrono::milliseconds watch) = 0;
+    StartResult start(const std::string& program, const std::vector<std::string>& arguments) {
+        return start(program, arguments, std::chrono::milliseconds(0));
+    }
 };
 
-// posix_spawn through a short-lived intermediate child: the started program is
-// handed to init at once, so it never lingers as a zombie of this process.
+// posix_spawn through a short-lived intermediate child, which also does the
+// watching: the started program is handed to init once that child ends, so it
+// never lingers as a zombie of this process.
 class PosixProcessStarter final : public ProcessStarter {
   public:
-    StartResult start(const std::string& program,
-                      const std::vector<std::string>& arguments) override;
+    using ProcessStarter::start;
+    StartResult start(const std::string& program, const std::vector<std::string>& arguments,
+                      std::chrono::milliseconds watch) override;
 };
 
 }  // namespace tagwright

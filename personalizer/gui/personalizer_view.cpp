@@ -31,6 +31,7 @@ PersonalizerView::PersonalizerView(PersonalizerDialog& dialog, QWidget* parent)
                   ui_->languageItaliano,   ui_->languagePortugueses, ui_->languageSvenska};
     factoryTexts_ = {ui_->factoryTitle, ui_->factoryMessage, ui_->factoryAgree};
     captions_ = {ui_->titleCaption, ui_->messageCaption, ui_->agreeCaption};
+    charactersLeft_ = {ui_->titleLeft, ui_->messageLeft, ui_->agreeLeft};
     personalTexts_ = {new EditLimiter(ui_->personalTitle), new EditLimiter(ui_->personalMessage),
                       new EditLimiter(ui_->personalAgree)};
     for (QPlainTextEdit* edit : {ui_->personalMessage, ui_->personalAgree}) {
@@ -38,6 +39,12 @@ PersonalizerView::PersonalizerView(PersonalizerDialog& dialog, QWidget* parent)
         centred.setAlignment(Qt::AlignHCenter);
         edit->document()->setDefaultTextOption(centred);
     }
+
+    connect(ui_->personalTitle, &QLineEdit::textChanged, this, [this] { showCharactersLeft(0); });
+    connect(ui_->personalMessage, &QPlainTextEdit::textChanged, this,
+            [this] { showCharactersLeft(1); });
+    connect(ui_->personalAgree, &QPlainTextEdit::textChanged, this,
+            [this] { showCharactersLeft(2); });
 
     for (int family = 0; family < PersonalizerDialog::kFamilyCount; ++family) {
         connect(families_[family], &QRadioButton::clicked, this, [this, family] {
@@ -65,31 +72,45 @@ PersonalizerView::~PersonalizerView() = default;
 void PersonalizerView::start() {
     dialog_.onInit();
     refresh();
+    ui_->personalTitle->setFocus(Qt::OtherFocusReason);
 }
 
 void PersonalizerView::reject() {
-    dialog_.onExit();
-    QDialog::reject();
+    const Fields typed = fields();
+    // A character the firmware cannot hold is an edit too.
+    dialog_.onExit(typed.refusedGroup >= 0 || dialog_.hasUnsavedEdits(typed.texts));
+    if (dialog_.ended()) {
+        QDialog::reject();
+    }
 }
 
-void PersonalizerView::saveChanges() {
-    std::array<std::string, PersonalizerDialog::kGroupCount> texts;
+PersonalizerView::Fields PersonalizerView::fields() const {
+    Fields typed;
     for (int group = 0; group < PersonalizerDialog::kGroupCount; ++group) {
         Windows1252Text converted = windowsTextOf(personalTexts_[group]->text());
         if (converted.refused) {
-            showTagwrightMessage(
-                this,
-                QStringLiteral("The character %1 in the %2 cannot be written into the "
-                               "firmware, which knows only Windows-1252 characters. Please "
-                               "replace it.")
-                    .arg(describeCharacter(*converted.refused),
-                         QString::fromLatin1(kFieldNames[group])),
-                MessageIcon::Error);
-            return;
+            typed.refusedGroup = group;
+            typed.refused = *converted.refused;
+            return typed;
         }
-        texts[group] = std::move(converted.bytes);
+        typed.texts[group] = std::move(converted.bytes);
     }
-    dialog_.onSaveChanges(texts);
+    return typed;
+}
+
+void PersonalizerView::saveChanges() {
+    const Fields typed = fields();
+    if (typed.refusedGroup >= 0) {
+        showTagwrightMessage(this,
+                             QStringLiteral("The character %1 in the %2 cannot be written into the "
+                                            "firmware, which knows only Windows-1252 characters. "
+                                            "Please replace it.")
+                                 .arg(describeCharacter(typed.refused),
+                                      QString::fromLatin1(kFieldNames[typed.refusedGroup])),
+                             MessageIcon::Error);
+        return;
+    }
+    dialog_.onSaveChanges(typed.texts);
     closeIfEnded();
 }
 
@@ -102,15 +123,50 @@ void PersonalizerView::refresh() {
     for (int family = 0; family < PersonalizerDialog::kFamilyCount; ++family) {
         families_[family]->setChecked(dialog_.familyChecked(family));
     }
-    for (int language = 0; language < PersonalizerDialog::kLanguageCount; ++language) {
-        languages_[language]->setChecked(dialog_.languageChecked(language));
-    }
+    showLanguages();
     for (int group = 0; group < PersonalizerDialog::kGroupCount; ++group) {
         factoryTexts_[group]->setText(displayTextOf(dialog_.factoryText(group)));
         captions_[group]->setText(displayTextOf(dialog_.caption(group)));
         personalTexts_[group]->setLimit(dialog_.editLimit(group));
         personalTexts_[group]->setText(displayTextOf(dialog_.personalText(group)));
+        showCharactersLeft(group);
     }
+    ui_->saveButton->setEnabled(dialog_.saveEnabled());
+    const std::string blocked = dialog_.saveBlockedText();
+    ui_->saveNote->setText(displayTextOf(blocked));
+    ui_->saveNote->setVisible(!blocked.empty());
+}
+
+void PersonalizerView::showLanguages() {
+    // Checking a button of the group clears the others; only a choice outside
+    // the buttons, which checks none, needs the group opened for a moment.
+    int chosen = -1;
+    for (int language = 0; language < PersonalizerDialog::kLanguageCount; ++language) {
+        if (dialog_.languageChecked(language)) {
+            chosen = language;
+        }
+    }
+    if (chosen >= 0) {
+        languages_[chosen]->setChecked(true);
+    } else {
+        for (QRadioButton* button : languages_) {
+            button->setAutoExclusive(false);
+            button->setChecked(false);
+            button->setAutoExclusive(true);
+        }
+    }
+    // Tab stops at the chosen language only (the first while none is); the
+    // arrow keys move within the group.
+    const int tabStop = chosen >= 0 ? chosen : 0;
+    for (int language = 0; language < PersonalizerDialog::kLanguageCount; ++language) {
+        languages_[language]->setFocusPolicy(language == tabStop ? Qt::StrongFocus
+                                                                 : Qt::ClickFocus);
+    }
+}
+
+void PersonalizerView::showCharactersLeft(int group) {
+    const int used = EditLimiter::windowsLength(personalTexts_[group]->text());
+    charactersLeft_[group]->setText(displayTextOf(dialog_.charactersLeftText(group, used)));
 }
 
 void PersonalizerView::closeIfEnded() {

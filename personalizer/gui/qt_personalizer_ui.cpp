@@ -28,14 +28,15 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
 
 MessageAnswer showTagwrightMessage(QWidget* parent, const QString& text, MessageIcon icon,
                                    MessageButtons buttons) {
-    const bool yesNo = buttons == MessageButtons::YesNo;
+    const bool yesNo = buttons != MessageButtons::Ok;
     QMessageBox box(qtIcon(icon), QString::fromLatin1(kProgramName), text,
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     box.setWindowIcon(QApplication::windowIcon());
     if (yesNo) {
         // Closing the box without a choice answers No.
         box.setEscapeButton(QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(buttons == MessageButtons::YesNoDefaultNo ? QMessageBox::No
+                                                                       : QMessageBox::Yes);
     }
     const int answer = box.exec();
     if (!yesNo) {

@@ -25,11 +25,11 @@ int runTagwright(const std::string& programDir) {
     PosixProcessStarter starter;
     QtPersonalizerWindow window;
     PersonalizerApp app(ui);
-    const StartupOutcome outcome =
-        runPersonalizer(app, StartupPorts{ui, starter, window, [](std::chrono::milliseconds pause) {
-                                              std::this_thread::sleep_for(pause);
-                                          },
-                                          programDir});
+    const StartupOutcome outcome = runPersonalizer(
+        app,
+        StartupPorts{ui, starter, window,
+                     [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); },
+                     programDir});
     return outcome == StartupOutcome::WindowClosed ? 0 : 1;
 }
 

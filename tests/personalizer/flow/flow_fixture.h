@@ -89,11 +89,13 @@ class RecordingStarter final : public ProcessStarter {
     struct Start {
         std::string program;
         std::vector<std::string> arguments;
+        std::chrono::milliseconds watch;
     };
 
-    StartResult start(const std::string& program,
-                      const std::vector<std::string>& arguments) override {
-        starts.push_back({program, arguments});
+    using ProcessStarter::start;
+    StartResult start(const std::string& program, const std::vector<std::string>& arguments,
+                      std::chrono::milliseconds watch) override {
+        starts.push_back({program, arguments, watch});
         return result;
     }
 

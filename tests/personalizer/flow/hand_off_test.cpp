@@ -101,36 +101,53 @@ TEST_F(HandOffTest, ReadMeBesideTheProgramServesWhenTheWorkingDirectoryHasNone) 
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(HandOffTest, StartsTheLoaderBesideTheSettingsWithoutArguments) {
+TEST_F(HandOffTest, StartsTheLoaderWithThePersonalizedFileAsItsOneArgument) {
     testing::writeRecordingProgram(dir.file("zamel"), dir.file("record"));
 
-    EXPECT_TRUE(handOff.startLoader());
+    EXPECT_TRUE(handOff.startLoader(dir.file("personal.hex")));
 
     const auto record = testing::waitForRecord(dir.file("record"), 10s);
-    ASSERT_EQ(record.size(), 2u);
-    EXPECT_EQ(record[1], "0");
+    ASSERT_EQ(record.size(), 3u);
+    EXPECT_EQ(record[1], "1");
+    EXPECT_EQ(record[2], dir.file("personal.hex"));
     EXPECT_TRUE(ui.shown.empty());
 }
 
-// After an install the loader sits beside Tagwright, not beside the settings;
-// one in the working directory still comes first.
-TEST_F(HandOffTest, LoaderBesideTheProgramServesWhenTheWorkingDirectoryHasNone) {
+// The loader installed beside Tagwright comes first: a program called zamel in
+// a downloaded firmware folder is started only when none is installed.
+TEST_F(HandOffTest, LoaderBesideTheProgramComesBeforeTheWorkingDirectorysOne) {
     testing::writeRecordingProgram(programDir + "/zamel", dir.file("installed-record"));
-    EXPECT_EQ(handOff.loaderPath(), programDir + "/zamel");
-    EXPECT_TRUE(handOff.startLoader());
-    EXPECT_EQ(testing::waitForRecord(dir.file("installed-record"), 10s).size(), 2u);
-
     testing::writeRecordingProgram(dir.file("zamel"), dir.file("record"));
+    EXPECT_EQ(handOff.loaderPath(), programDir + "/zamel");
+    EXPECT_TRUE(handOff.startLoader("personal.hex"));
+    EXPECT_EQ(testing::waitForRecord(dir.file("installed-record"), 10s).size(), 3u);
+    EXPECT_TRUE(testing::waitForRecord(dir.file("record"), 200ms).empty());
+
+    ::unlink((programDir + "/zamel").c_str());
     EXPECT_EQ(handOff.loaderPath(), dir.file("zamel"));
-    EXPECT_TRUE(handOff.startLoader());
-    EXPECT_EQ(testing::waitForRecord(dir.file("record"), 10s).size(), 2u);
+    EXPECT_TRUE(handOff.startLoader("personal.hex"));
+    EXPECT_EQ(testing::waitForRecord(dir.file("record"), 10s).size(), 3u);
     EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST_F(HandOffTest, MissingLoaderIsReported) {
-    EXPECT_FALSE(handOff.startLoader());
+    EXPECT_FALSE(handOff.startLoader("personal.hex"));
 
-    expectOnlyMessage("Could not find file " + dir.file("zamel"));
+    expectOnlyMessage("Could not find file " + programDir + "/zamel");
+}
+
+// A viewer that ends at once in failure has shown nothing: xdg-open without a
+// program for text files behind it.
+TEST_F(HandOffTest, ViewerThatFailsAtOnceIsReportedWithTheReadMesPath) {
+    writeFile(bin + "/xdg-open", "#!/bin/sh\nexit 3\n");
+    testing::setMode(bin + "/xdg-open", 0755);
+
+    EXPECT_FALSE(handOff.openReadMe());
+
+    expectOnlyMessage(
+        "No program could show the read-me: xdg-open ended with status 3.\r\rPlease open the "
+        "read-me with a text viewer: " +
+        dir.file("ReadMeTagwright.txt"));
 }
 
 // Why a start failed, as the starter reports it, picks the message.
@@ -161,19 +178,24 @@ TEST(HandOffMessages, EachStartFailureHasItsOwnText) {
     for (const auto& c : cases) {
         RecordingUi ui;
         testing::RecordingStarter starter;
-        starter.result = StartResult{c.reason, c.systemError};
+        starter.result = StartResult{c.reason, c.systemError, std::nullopt};
         HandOff handOff(dir.path(), "", ui, starter);
 
         EXPECT_FALSE(handOff.openReadMe());
-        EXPECT_FALSE(handOff.startLoader());
+        EXPECT_FALSE(handOff.startLoader("personal.hex"));
 
+        // When the read-me cannot be shown, the message says where it is.
         ASSERT_EQ(ui.shown.size(), 2u);
-        EXPECT_EQ(ui.shown[0].text, c.viewerText);
+        EXPECT_EQ(ui.shown[0].text, c.viewerText +
+                                        "\r\rPlease open the read-me with a text viewer: " +
+                                        dir.file("ReadMeTagwright.txt"));
         EXPECT_EQ(ui.shown[1].text, c.loaderText);
         ASSERT_EQ(starter.starts.size(), 2u);
         EXPECT_EQ(starter.starts[0].program, "xdg-open");
+        EXPECT_EQ(starter.starts[0].watch, HandOff::kViewerWatch);
         EXPECT_EQ(starter.starts[1].program, dir.file("zamel"));
-        EXPECT_TRUE(starter.starts[1].arguments.empty());
+        EXPECT_EQ(starter.starts[1].arguments, std::vector<std::string>{"personal.hex"});
+        EXPECT_EQ(starter.starts[1].watch.count(), 0);
     }
 }
 

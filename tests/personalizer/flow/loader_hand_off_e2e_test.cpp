@@ -1,5 +1,3 @@
-#include "hand_off.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -16,6 +14,7 @@
 #include <string>
 
 #include "flow_fixture.h"
+#include "hand_off.h"
 #include "personalizer_dialog.h"
 #include "recording_ui.h"
 #include "scratch_dir.h"

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "default_settings.h"
 #include "flow_fixture.h"
+#include "ini_profile.h"
 #include "recording_ui.h"
 #include "scratch_dir.h"
 
@@ -188,6 +190,76 @@ TEST_F(PersonalizerDialogTest, LanguageWhoseTextsAreMissingLeavesTheWindowUsable
         EXPECT_EQ(dialog.factoryText(group), "") << group;
         // Nothing typed there could reach the firmware.
         EXPECT_EQ(dialog.editLimit(group), 0) << group;
+        EXPECT_EQ(dialog.charactersLeftText(group, 0), "not found") << group;
+    }
+}
+
+// Saving without the factory texts would write the factory firmware unchanged
+// under the personalized name and call that a success: it is refused.
+TEST_F(PersonalizerDialogTest, SaveIsOffWhileAnyFactoryTextIsNotFound) {
+    dialog.onInit();
+    EXPECT_TRUE(dialog.saveEnabled());
+    EXPECT_EQ(dialog.saveBlockedText(), "");
+    const std::string settingsBefore = settings();
+
+    const struct {
+        const char* searchKey;
+        std::string blocked;
+    } cases[] = {
+        {"EnglishTitle", "the factory menu name of this language was not found in "},
+        {"English", "the factory disclaimer of this language was not found in "},
+        {nullptr,
+         "the factory menu name, disclaimer and acknowledgement of this language were "
+         "not found in "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blocked);
+        writeFile(dir.file("Tagwright.ini"), settingsBefore);
+        if (c.searchKey != nullptr) {
+            ASSERT_TRUE(writeProfileString(app.settingsPath, familySectionName(0), c.searchKey,
+                                           "NOT IN THE FIRMWARE"));
+            dialog.onLanguageChosen(0);
+        } else {
+            dialog.onLanguageChosen(2);  // no German texts in this firmware
+        }
+        EXPECT_FALSE(dialog.saveEnabled());
+        EXPECT_EQ(dialog.saveBlockedText(),
+                  "Saving is off: " + c.blocked + dir.file("tambr312.hex") + ".");
+        ui.shown.clear();
+        dialog.onSaveChanges({"MY GPS", "", ""});
+        EXPECT_TRUE(ui.shown.empty());
+        EXPECT_FALSE(dialog.ended());
+        EXPECT_NE(::access(dir.file("personal.hex").c_str(), F_OK), 0);
+        EXPECT_EQ(settings().find("Title=MY GPS"), std::string::npos);
+    }
+    writeFile(dir.file("Tagwright.ini"), settingsBefore);
+    dialog.onLanguageChosen(0);
+    EXPECT_TRUE(dialog.saveEnabled());
+}
+
+TEST_F(PersonalizerDialogTest, FieldsShowTheRoomLeftAndTellEditsFromTheTextsShown) {
+    ASSERT_TRUE(app.writePersonalizedSetting("Message", "Line one\\nLine two"));
+    app.loadSettings();
+    dialog.onInit();
+
+    const struct {
+        int group;
+        int used;
+        const char* left;
+    } rooms[] = {
+        {0, 0, "11 chars left"}, {0, 11, "0 chars left"},    {1, 44, "2 chars too many"},
+        {2, 19, "1 char left"},  {2, 21, "1 char too many"},
+    };
+    for (const auto& c : rooms) {
+        EXPECT_EQ(dialog.charactersLeftText(c.group, c.used), c.left) << c.group << " " << c.used;
+    }
+
+    const PersonalizerDialog::Texts shown = {"", "Line one\r\nLine two", ""};
+    EXPECT_FALSE(dialog.hasUnsavedEdits(shown));
+    for (int group = 0; group < PersonalizerDialog::kGroupCount; ++group) {
+        PersonalizerDialog::Texts edited = shown;
+        edited[group] += "x";
+        EXPECT_TRUE(dialog.hasUnsavedEdits(edited)) << group;
     }
 }
 
@@ -231,7 +303,8 @@ TEST_F(PersonalizerDialogTest, YesStartsTheLoaderPausesAndOpensTheReadMe) {
 
     ASSERT_EQ(starter.starts.size(), 2u);
     EXPECT_EQ(starter.starts[0].program, dir.file("zamel"));
-    EXPECT_TRUE(starter.starts[0].arguments.empty());
+    // The loader gets the personalized file chosen as its code file.
+    EXPECT_EQ(starter.starts[0].arguments, std::vector<std::string>{dir.file("personal.hex")});
     EXPECT_EQ(pauses, std::vector<std::string>{"1 started, then 1000 ms"});
     EXPECT_EQ(starter.starts[1].program, "xdg-open");
     EXPECT_EQ(starter.starts[1].arguments, std::vector<std::string>{readMe()});
@@ -277,16 +350,39 @@ TEST_F(PersonalizerDialogTest, SavedTextsAreCutToWhatTheSettingsKeep) {
     EXPECT_NE(settings().find("Title=" + std::string(254, 'T') + "\r\n"), std::string::npos);
 }
 
-TEST_F(PersonalizerDialogTest, ExitWritesNothing) {
+TEST_F(PersonalizerDialogTest, ExitWritesNothingAndAsksFirstWhenTextsWereEdited) {
     dialog.onInit();
     const std::string before = settings();
+    const struct {
+        bool edited;
+        MessageAnswer answer;
+        bool asked;
+        bool ends;
+    } cases[] = {
+        {false, MessageAnswer::Yes, false, true},
+        {true, MessageAnswer::No, true, false},
+        {true, MessageAnswer::Yes, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.edited << " " << static_cast<int>(c.answer));
+        PersonalizerDialog caseDialog(app, ui, handOff, [](std::chrono::milliseconds) {});
+        caseDialog.onInit();
+        ui.shown.clear();
+        ui.answers = {c.answer};
 
-    dialog.onExit();
+        caseDialog.onExit(c.edited);
 
-    EXPECT_TRUE(dialog.ended());
+        EXPECT_EQ(caseDialog.ended(), c.ends);
+        ASSERT_EQ(ui.shown.size(), c.asked ? 1u : 0u);
+        if (c.asked) {
+            EXPECT_EQ(ui.shown[0].text, PersonalizerDialog::kUnsavedQuestion);
+            EXPECT_EQ(ui.shown[0].icon, MessageIcon::Question);
+            // Losing the texts is not the default.
+            EXPECT_EQ(ui.shown[0].buttons, MessageButtons::YesNoDefaultNo);
+        }
+    }
     EXPECT_EQ(settings(), before);
     EXPECT_NE(::access(dir.file("personal.hex").c_str(), F_OK), 0);
-    EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST_F(PersonalizerDialogTest, HelpOpensTheReadMeOrSaysItIsMissing) {

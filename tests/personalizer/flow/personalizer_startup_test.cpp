@@ -38,7 +38,8 @@ class ScriptedWindow final : public PersonalizerWindow {
 class PersonalizerStartupTest : public ::testing::Test {
   protected:
     StartupOutcome run() {
-        return runPersonalizer(app, StartupPorts{ui, starter, window, [](auto) {}, programDir.path()});
+        return runPersonalizer(app,
+                               StartupPorts{ui, starter, window, [](auto) {}, programDir.path()});
     }
 
     ScratchDir dir;
@@ -56,7 +57,7 @@ TEST_F(PersonalizerStartupTest, WarnsThenRunsTheWindowOnTheWorkingDirectory) {
     window.script = [&](PersonalizerDialog& dialog) {
         dialog.onInit();
         shownTitle = dialog.factoryText(0);
-        dialog.onExit();
+        dialog.onExit(false);
     };
 
     EXPECT_EQ(run(), StartupOutcome::WindowClosed);
@@ -108,7 +109,7 @@ TEST_F(PersonalizerStartupTest, FamilyWithoutFirmwareDoesNotLockTheNextStartOut)
         dialog.onInit();
         EXPECT_TRUE(dialog.familyChecked(0));
         shownMessage = dialog.factoryText(1);
-        dialog.onExit();
+        dialog.onExit(false);
     };
     PersonalizerApp secondApp{ui};
     EXPECT_EQ(runPersonalizer(secondApp, StartupPorts{ui, starter, window, [](auto) {}, ""}),
@@ -129,12 +130,12 @@ TEST_F(PersonalizerStartupTest, FirstStartWithoutAnyFirmwareNamesTheFilesOfEachF
                                     "ReadMeTagwright.txt");
     EXPECT_EQ(ui.shown[2].text,
               "No factory firmware of any receiver family was found. Tagwright expects:\r"
-              "   TalvAmber/Cob:  " + dir.file("tambr312.hex") + "\r" +
-              "   TalvOlive:  " + dir.file("tnav312.hex") + "\r" +
-              "   Plt 430:  " + dir.file("vesta209.sre") + "\r" +
-              "Copy your receiver's factory firmware to the name of its family, or give its "
-              "name as FactoryFilename in that family's section of " +
-              dir.file("Tagwright.ini") + ".");
+              "   TalvAmber/Cob:  " +
+                  dir.file("tambr312.hex") + "\r" + "   TalvOlive:  " + dir.file("tnav312.hex") +
+                  "\r" + "   Plt 430:  " + dir.file("vesta209.sre") + "\r" +
+                  "Copy your receiver's factory firmware to the name of its family, or give its "
+                  "name as FactoryFilename in that family's section of " +
+                  dir.file("Tagwright.ini") + ".");
     EXPECT_EQ(ui.shown[2].icon, MessageIcon::Information);
     // The read-me shipped with the program is offered: the directory has none.
     ASSERT_EQ(starter.starts.size(), 1u);

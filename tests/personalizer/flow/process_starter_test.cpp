@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <optional>
 
 #include "flow_fixture.h"
 #include "scratch_dir.h"
@@ -70,6 +72,42 @@ TEST_F(PosixProcessStarterTest, LeavesNeitherAZombieNorAChildBehind) {
     EXPECT_NE(record[0], std::to_string(::getpid()));
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
+}
+
+// A watched program that ends at once reports how; one that runs on, or one
+// not watched, reports nothing, and the start returns all the same.
+TEST_F(PosixProcessStarterTest, WatchSeesAQuickEndButDoesNotWaitForALongRun) {
+    writeFile(dir.file("runs-on"),
+              "#!/bin/sh\n{ echo $$; echo done; } > '" + dir.file("pid") + "'\nexec sleep 30\n");
+    const struct {
+        const char* script;
+        std::chrono::milliseconds watch;
+        std::optional<int> exitStatus;
+    } cases[] = {
+        {"#!/bin/sh\nexit 3\n", 5s, 3},
+        {"#!/bin/sh\nexit 0\n", 5s, 0},
+        {"#!/bin/sh\nkill -9 $$\n", 5s, 128 + SIGKILL},
+        {"#!/bin/sh\nexit 3\n", 0ms, std::nullopt},
+        {nullptr, 200ms, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::string program = c.script != nullptr ? dir.file("ends") : dir.file("runs-on");
+        if (c.script != nullptr) {
+            writeFile(program, c.script);
+        }
+        testing::setMode(program, 0755);
+
+        const StartResult result = starter.start(program, {}, c.watch);
+
+        ASSERT_TRUE(result.started()) << result.systemError;
+        EXPECT_EQ(result.exitStatus, c.exitStatus) << (c.script != nullptr ? c.script : "runs on");
+        EXPECT_EQ(result.running(), c.exitStatus.value_or(0) == 0);
+    }
+    // The program that ran on is still running; it is ended here.
+    const auto pid = testing::waitForRecord(dir.file("pid"), 10s);
+    ASSERT_FALSE(pid.empty());
+    EXPECT_EQ(::kill(std::stoi(pid[0]), SIGTERM), 0);
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
 }
 
 TEST_F(PosixProcessStarterTest, ReportsWhyAProgramCouldNotStart) {

@@ -61,8 +61,9 @@ void ModalScript::poll() {
     QTimer::singleShot(kPollMs, this, &ModalScript::poll);
     QWidget* modal = QApplication::activeModalWidget();
     if (failed_) {
+        // done() closes even a window whose reject() asks first.
         if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            dialog->reject();
+            dialog->done(QDialog::Rejected);
         }
         return;
     }

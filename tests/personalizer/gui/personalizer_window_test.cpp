@@ -27,6 +27,9 @@ using testing::ModalScript;
 using testing::readFile;
 using testing::ScratchDir;
 
+const QString kUnsavedQuestion =
+    QStringLiteral("Your texts have changed and are not saved.\n\nExit without saving them?");
+
 const QString kStartupWarning = QStringLiteral(
     "   This program modifies the factory\nmessage in the Corvath Talvane\nor Plt430 "
     "firmware.\n\n   You assume full responsibility and\n risk when using this program!");
@@ -242,11 +245,162 @@ TEST_F(TagwrightWindowTest, CharacterWithoutAWindows1252ByteIsRefusedAndNothingW
         QTest::keyClick(window, Qt::Key_Escape);
         return true;
     });
+    script.answer(kUnsavedQuestion, QMessageBox::Question, QMessageBox::Yes);
 
     EXPECT_EQ(runProgram(), 0);
 
     EXPECT_EQ(readFile(dir.file("Tagwright.ini")), settingsBefore);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("personal.hex"))));
+}
+
+std::string focusName() {
+    QWidget* focused = QApplication::focusWidget();
+    return focused != nullptr ? focused->objectName().toStdString() : "nothing";
+}
+
+// The name of the widget that has the keyboard focus after a key press on the
+// one that has it now.
+std::string afterKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
+    return focusName();
+}
+
+TEST_F(TagwrightWindowTest, KeyboardStartsInTheFirstFieldAndTheLanguagesAreOneTabStop) {
+    script.answer(kStartupWarning, QMessageBox::Warning);
+    script.then("walk the window with the keyboard", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        auto* title = child<QLineEdit>(window, "personalTitle");
+        EXPECT_EQ(focusName(), "personalTitle");
+        EXPECT_EQ(labelText(window, "titleLeft"), "11 chars left");
+
+        // Backwards from the first field: the chosen language, then the families.
+        EXPECT_EQ(afterKey(Qt::Key_Backtab, Qt::ShiftModifier), "languageEnglish");
+        EXPECT_EQ(afterKey(Qt::Key_Backtab, Qt::ShiftModifier), "familyPlt430");
+        EXPECT_EQ(afterKey(Qt::Key_Tab), "languageEnglish");
+        // An arrow key chooses the next language within the group.
+        EXPECT_EQ(afterKey(Qt::Key_Down), "languageFrancais");
+        EXPECT_TRUE(child<QRadioButton>(window, "languageFrancais")->isChecked());
+        EXPECT_FALSE(child<QRadioButton>(window, "languageEnglish")->isChecked());
+        EXPECT_EQ(labelText(window, "factoryTitle"), "ATTENTION!");
+        EXPECT_EQ(afterKey(Qt::Key_Tab), "personalTitle");
+        EXPECT_EQ(afterKey(Qt::Key_Backtab, Qt::ShiftModifier), "languageFrancais");
+
+        // The room left follows the typing.
+        EXPECT_EQ(afterKey(Qt::Key_Tab), "personalTitle");
+        typeText(title, QStringLiteral("MY GPS"));
+        EXPECT_EQ(labelText(window, "titleLeft"), "7 chars left");
+        EXPECT_EQ(afterKey(Qt::Key_Tab), "personalMessage");
+        auto* message = child<QPlainTextEdit>(window, "personalMessage");
+        typeText(message, QStringLiteral("A"));
+        QTest::keyClick(message, Qt::Key_Return);
+        EXPECT_EQ(labelText(window, "messageLeft"), "34 chars left");
+        return true;
+    });
+    script.then("exit, and stay after No", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        child<QPushButton>(window, "exitButton")->click();
+        return true;
+    });
+    script.then("the edits question defaults to No", [](QWidget* modal) {
+        auto* box = testing::modalAs<QMessageBox>(modal);
+        if (box == nullptr) {
+            return false;
+        }
+        EXPECT_EQ(box->text(), kUnsavedQuestion);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        QTest::keyClick(box, Qt::Key_Return);
+        return true;
+    });
+    script.then("exit again", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        EXPECT_TRUE(window->isVisible());
+        QTest::keyClick(window, Qt::Key_Escape);
+        return true;
+    });
+    script.answer(kUnsavedQuestion, QMessageBox::Question, QMessageBox::Yes);
+
+    EXPECT_EQ(runProgram(), 0);
+
+    EXPECT_EQ(readFile(dir.file("Tagwright.ini")).find("Title=MY GPS"), std::string::npos);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("personal.hex"))));
+}
+
+TEST_F(TagwrightWindowTest, SaveIsOffWhileTheFactoryTextsAreNotFound) {
+    script.answer(kStartupWarning, QMessageBox::Warning);
+    script.then("choose German, whose texts this firmware lacks", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        EXPECT_TRUE(child<QPushButton>(window, "saveButton")->isEnabled());
+        EXPECT_FALSE(child<QLabel>(window, "saveNote")->isVisible());
+        child<QRadioButton>(window, "languageDeutsch")->click();
+        return true;
+    });
+    for (const char* missing : {"Alle Daten diene", "ENTER F\xC3\x9C"}) {
+        script.answer(
+            QStringLiteral("Could not find \"%1\" string in firmware.  Please read trouble "
+                           "shooting section in ReadMeTagwright.txt\n")
+                .arg(QString::fromUtf8(missing)),
+            QMessageBox::Critical);
+    }
+    script.then("find saving off, then leave unasked", [this](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        EXPECT_FALSE(child<QPushButton>(window, "saveButton")->isEnabled());
+        EXPECT_TRUE(child<QLabel>(window, "saveNote")->isVisible());
+        EXPECT_EQ(labelText(window, "saveNote"),
+                  "Saving is off: the factory menu name, disclaimer and acknowledgement of this "
+                  "language were not found in " +
+                      QString::fromStdString(dir.file("tambr312.hex")) + ".");
+        EXPECT_EQ(labelText(window, "messageLeft"), "not found");
+        // Enter on the default button saves nothing.
+        QTest::keyClick(window, Qt::Key_Return);
+        EXPECT_TRUE(window->isVisible());
+        child<QPushButton>(window, "exitButton")->click();
+        return true;
+    });
+
+    EXPECT_EQ(runProgram(), 0);
+
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.file("personal.hex"))));
+}
+
+TEST_F(TagwrightWindowTest, ReadMeThatCannotBeShownIsNamed) {
+    ASSERT_EQ(std::remove(dir.file("xdg-open").c_str()), 0);
+    script.answer(kStartupWarning, QMessageBox::Warning);
+    script.then("press Help", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        child<QPushButton>(window, "helpButton")->click();
+        return true;
+    });
+    script.answer("xdg-open not found\n\nPlease open the read-me with a text viewer: " +
+                      QString::fromStdString(dir.file("ReadMeTagwright.txt")),
+                  QMessageBox::Critical);
+    script.then("leave", [](QWidget* modal) {
+        auto* window = testing::modalAs<PersonalizerView>(modal);
+        if (window == nullptr) {
+            return false;
+        }
+        child<QPushButton>(window, "exitButton")->click();
+        return true;
+    });
+
+    EXPECT_EQ(runProgram(), 0);
 }
 
 }  // namespace
