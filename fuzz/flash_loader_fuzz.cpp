@@ -160,9 +160,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint32_t base = recordMode ? 0 : 0x2D004000;
     rig.stream->clearReceive(0);
     rig.drainMaster();
-    FlashLoader engine(image, *rig.stream, recordMode, base, 0, (settings & 0x20) != 0, rig.link,
-                       rig.clock, &phase);
-    bool secondStarted = false;
+    TransferPlan plan;
+    std::string reason;
+    const SegmentWindow window = rig.link.reloadBootBlock
+                                     ? SegmentWindow{0, 0x70000, 0x9FFFF, true, false}
+                                     : SegmentWindow{base, base};
+    for (auto [file, at] :
+         {std::pair{&image, window}, std::pair{&second, SegmentWindow{0xA0000, 0xA0000}}}) {
+        if (auto segment = loadTransferSegment(*file, at, FlashLoader::kRecordDataLength, reason))
+            plan.push_back(std::move(*segment));
+    }
+    FlashLoader engine(std::move(plan), *rig.stream, recordMode, 0, (settings & 0x20) != 0,
+                       rig.link, rig.clock, &phase);
     std::size_t at = 1;
     while (at < size) {
         std::uint8_t chunk[kChunk];
@@ -172,12 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (byte == kAdvanceClock && at < size) {
                 rig.clock.nowMs += 1000 * static_cast<std::int64_t>(data[at++] & 0x0F);
             } else if (byte == kOwnerAction && engine.state == FlashLoaderState::FileDone) {
-                if (!secondStarted) {
-                    engine.startSecondFile(second, 0xA0000);
-                    secondStarted = true;
-                } else {
-                    engine.sendEnd();
-                }
+                if (!engine.startNextSegment()) engine.sendEnd();
             } else {
                 chunk[length++] = byte;
             }

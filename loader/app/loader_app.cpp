@@ -160,33 +160,45 @@ void LoaderApp::uploadPass() {
 }
 
 // Older NAV 415/420 firmware needs its boot block reloaded after new code: the
-// receiver is powered on again and a second pass sends the boot block (or, when the
-// first pass did not complete, the second pass is an ordinary one).
+// receiver is powered on again and a pass sends the boot block. A first pass that
+// did not complete is run once more as an ordinary pass, and the reload follows
+// whichever code pass completed, so the unit is never left without its boot block
+// while an upload is reported complete.
 void LoaderApp::uploadToLegacy() {
-    if (runLegacyPass()) {
-        switch (legacyDialog_->uploadType) {
-            case kLegacyCode:
-                report("Upload of CODE complete");
-                link_.codeSelected = false;
-                break;
-            case kLegacyDatabase:
-                report("Upload of DATABASE complete");
-                link_.dataSelected = false;
-                break;
-            default:
-                report("Upload complete");
-                break;
-        }
-        if (legacyDialog_->bootReloadNeeded) link_.reloadBootBlock = true;
-    }
-    if (legacyDialog_->bootReloadNeeded) {
+    bool completed = runLegacyPass();
+    if (completed) reportLegacyPass();
+    for (int pass = 1;
+         legacyDialog_->bootReloadNeeded && !legacyDialog_->fileRefused && (completed || pass < 2);
+         ++pass) {
         legacyDialog_.reset();
         ui_.messageBox("Power on unit to continue loading\nand click OK", "Reload Boot Loader",
                        MessageButtons::Ok, MessageIcon::Information);
-        if (runLegacyPass()) report("Upload complete");
-        link_.reloadBootBlock = false;
+        if (completed) {
+            link_.reloadBootBlock = true;
+            if (runLegacyPass()) report("Upload complete");
+            link_.reloadBootBlock = false;
+            break;
+        }
+        completed = runLegacyPass();
+        if (completed) report("Upload complete");
     }
     legacyDialog_.reset();
+}
+
+void LoaderApp::reportLegacyPass() {
+    switch (legacyDialog_->uploadType) {
+        case kLegacyCode:
+            report("Upload of CODE complete");
+            link_.codeSelected = false;
+            break;
+        case kLegacyDatabase:
+            report("Upload of DATABASE complete");
+            link_.dataSelected = false;
+            break;
+        default:
+            report("Upload complete");
+            break;
+    }
 }
 
 bool LoaderApp::runLegacyPass() {

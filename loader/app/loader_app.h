@@ -90,6 +90,7 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     void uploadToLegacy();
     // Creates the legacy dialog, shows it when ready; true when it ended with OK.
     bool runLegacyPass();
+    void reportLegacyPass();
     void uploadToFlashMapping();
     void uploadToFlashPlain();
     void mapFollowUp();

@@ -30,7 +30,6 @@ constexpr int kRecNumber = 0x89;
 constexpr int kDebug = 0x8E;
 constexpr int kSectorErased = 0x8F;
 
-constexpr std::uint32_t kEndAddressSlack = 0x10000;
 // Unexpected bytes in NoConnect after which the receive queue is thrown away.
 constexpr std::int32_t kNoConnectClearEvery = 15;
 
@@ -42,8 +41,7 @@ bool isResendRequest(int reply) {
 // each big-endian field read back as a little-endian number.
 std::uint32_t littleEndianField(const std::array<std::uint8_t, kEraseFrameLength>& frame,
                                 std::size_t at) {
-    return static_cast<std::uint32_t>(frame[at]) |
-           static_cast<std::uint32_t>(frame[at + 1]) << 8 |
+    return static_cast<std::uint32_t>(frame[at]) | static_cast<std::uint32_t>(frame[at + 1]) << 8 |
            static_cast<std::uint32_t>(frame[at + 2]) << 16 |
            static_cast<std::uint32_t>(frame[at + 3]) << 24;
 }
@@ -58,28 +56,34 @@ constexpr std::size_t kEraseEndAt = 7;
 
 }  // namespace
 
-FlashLoader::FlashLoader(ImageFile& image, SerialStream& stream, bool recordMode,
-                         std::uint32_t baseAddress, std::uint32_t eraseEnd, bool verifyEcho,
-                         const ReceiverLink& link, const Clock& clock,
-                         const LegacyPhaseSource* phaseSource)
-    : currentAddress(baseAddress),
-      stream(&stream),
-      baseAddress(baseAddress),
-      endAddress(link.reloadBootBlock ? image.imageSize
-                                      : baseAddress + image.imageSize + kEndAddressSlack),
-      image(&image),
+FlashLoader::FlashLoader(TransferPlan plan, SerialStream& stream, bool recordMode,
+                         std::uint32_t eraseEnd, bool verifyEcho, const ReceiverLink& link,
+                         const Clock& clock, const LegacyPhaseSource* phaseSource)
+    : stream(&stream),
       recordMode(recordMode),
       verifyEcho(verifyEcho),
+      plan_(std::move(plan)),
       link_(link),
       clock_(clock),
-      phaseSource_(phaseSource),
-      firstImage_(&image),
-      firstBaseAddress_(baseAddress),
-      firstEndAddress_(endAddress) {
+      phaseSource_(phaseSource) {
     std::uint16_t errorBits = 0;
     state =
         stream.status(errorBits) != kSerialOk ? FlashLoaderState::NoPort : FlashLoaderState::Reset;
-    eraseFrame = buildEraseFrame(baseAddress, eraseEnd != 0 ? eraseEnd : endAddress);
+    std::uint32_t eraseStart = UINT32_MAX;
+    std::uint32_t lastWritten = 0;
+    for (const TransferSegment& segment : plan_) {
+        if (segment.blocks.empty()) continue;
+        eraseStart = std::min({eraseStart, segment.window.first, segment.blocks.front().address});
+        lastWritten = std::max(lastWritten, segment.lastWritten());
+    }
+    if (eraseStart == UINT32_MAX) {
+        // Nothing to write: an erase without records would leave the unit emptied.
+        state = FlashLoaderState::InvalidFlash;
+        debugLog.line("No data to send - stopped");
+        eraseStart = 0;
+    }
+    eraseFrame = buildEraseFrame(eraseStart, std::max(eraseEnd, lastWritten));
+    moveCursorTo(0, 0);
 }
 
 bool FlashLoader::step() {
@@ -138,32 +142,33 @@ bool FlashLoader::step() {
 }
 
 void FlashLoader::sendEnd() {
-    stream->clearTransmit();
-    stream->write(kEndFrame);
-    stream->clearReceive(0);
+    // The SendEnd time-out counts from the entry into FileDone.
+    const std::int64_t fileDoneTime = lastSendTime;
+    sendFrame(kEndFrame);
+    lastSendTime = fileDoneTime;
     stream->drainTransmit();
     state = FlashLoaderState::SendEnd;
 }
 
-void FlashLoader::startSecondFile(ImageFile& nextImage, std::uint32_t nextBaseAddress) {
-    image = &nextImage;
-    baseAddress = nextBaseAddress;
-    currentAddress = nextBaseAddress;
-    endAddress = nextBaseAddress + nextImage.imageSize;
-    bytesSent = 0;
-    blocksRead_ = 0;
-    heldBlockLength_ = 0;
+bool FlashLoader::startNextSegment() {
+    if (segment_ + 1 >= plan_.size()) return false;
+    moveCursorTo(segment_ + 1, 0);
+    const SegmentWindow& window = plan_[segment_].window;
     state = FlashLoaderState::SendRec;
-    debugLog.line("SECOND FILE - %08lx to %08lx", static_cast<unsigned long>(baseAddress),
-                  static_cast<unsigned long>(endAddress));
+    debugLog.line("SECOND FILE - %08lx to %08lx", static_cast<unsigned long>(window.first),
+                  static_cast<unsigned long>(window.last));
+    return true;
+}
+
+bool FlashLoader::wholePlanSent() const {
+    return !plan_.empty() && segment_ + 1 == plan_.size() && cursorBlock() == nullptr;
 }
 
 bool FlashLoader::onReset() {
-    startOverFromFirstFile();
+    startOver();
     recordCounter = 0;
     state = FlashLoaderState::NoConnect;
     debugLog.line("RESET");
-    if (image->isSRecord) restartImage();
     return true;
 }
 
@@ -318,46 +323,25 @@ bool FlashLoader::onWaitCold() {
 
 bool FlashLoader::onSendRec() {
     const bool behindRequest = std::exchange(keepTransmitQueue_, false);
-    const std::span<std::uint8_t> frame(recordFrame);
-    const std::int16_t held = std::exchange(heldBlockLength_, 0);
-    int count = 0;
-    if (currentAddress > endAddress) {
-        debugLog.line("SEND REC - Address %08lx past end %08lx",
-                      static_cast<unsigned long>(currentAddress),
-                      static_cast<unsigned long>(endAddress));
-    } else {
-        if (currentAddress == baseAddress && link_.reloadBootBlock) baseAddress = 0;
-        std::uint32_t offset = currentAddress - baseAddress;
-        if (held > 0) {
-            count = held;
-            offset = heldBlockAddress_;
-        } else {
-            count = readImageBlock(offset);
-        }
-        currentAddress = image->isSRecord ? offset : baseAddress + offset;
-        debugLog.line("Read %d bytes for address %08lx", count,
-                      static_cast<unsigned long>(currentAddress));
-    }
-    if (count < 1) {
+    const TransferBlock* block = cursorBlock();
+    if (block == nullptr) {
         recordLength = 0;
         noteSendTime();
         state = FlashLoaderState::FileDone;
         debugLog.line("SEND REC - 0 len");
         return true;
     }
+    currentAddress = block->address;
+    const std::span<const std::uint8_t> data = plan_[segment_].blockData(*block);
+    std::copy(data.begin(), data.end(), recordFrame.begin() + kRecordHeaderLength);
+    debugLog.line("Read %d bytes for address %08lx", static_cast<int>(data.size()),
+                  static_cast<unsigned long>(currentAddress));
     const std::uint32_t address =
         recordMode ? static_cast<std::uint32_t>(static_cast<std::int32_t>(recordCounter))
                    : currentAddress;
-    const std::size_t length = completeRecordFrame(frame, address, static_cast<std::size_t>(count));
-    if (length == 0) {
-        // The reader returned more than its own limit: never send a cut frame.
-        recordLength = 0;
-        state = FlashLoaderState::InvalidFlash;
-        debugLog.line("SEND REC - block of %d bytes does not fit", count);
-        return false;
-    }
+    const std::size_t length = completeRecordFrame(recordFrame, address, data.size());
     recordLength = static_cast<std::int16_t>(length - kRecordHeaderLength - kRecordTrailerLength);
-    sendRecordFrame(!behindRequest);
+    sendFrame(currentRecordFrame(), !behindRequest);
     state = FlashLoaderState::WaitRec;
     debugLog.lineWithDump(currentRecordFrame(),
                           "SEND REC - %d bytes:", static_cast<int>(recordFrameLength()));
@@ -375,17 +359,16 @@ bool FlashLoader::onWaitRec() {
         return true;
     }
     if (reply == kRestartFile) {
-        startOverFromFirstFile();
+        startOver();
         // Record-mode frames carry the record number: restarting the file
         // without restarting the count would label its first record wrongly.
         if (recordMode) recordCounter = 0;
         state = FlashLoaderState::WaitCold;
         debugLog.line("WAIT REC - reset");
-        if (image->isSRecord) restartImage();
         return true;
     }
     if (isResendRequest(reply)) {
-        resendRecord(reply);
+        resendRecord("WAIT REC - %04x resend %d bytes:", reply);
     } else if (reply == kFail) {
         state = FlashLoaderState::WriteFail;
         debugLog.line("WAIT REC - fail");
@@ -394,11 +377,8 @@ bool FlashLoader::onWaitRec() {
         state = FlashLoaderState::Debug1;
         debugLog.line("WAIT REC - debug");
     } else if (reply == kSerialNoData) {
-        if (timedOut(kWaitRecTimeoutSeconds)) {
-            sendRecordFrame();
-            debugLog.lineWithDump(currentRecordFrame(), "WAIT REC - timeout resend %d bytes:",
-                                  static_cast<int>(recordFrameLength()));
-        }
+        if (timedOut(kWaitRecTimeoutSeconds))
+            resendRecord("WAIT REC - timeout resend %d bytes:", -1);
     } else {
         debugLog.line("WAIT REC - error %04x", reply);
     }
@@ -412,7 +392,7 @@ bool FlashLoader::onProg() {
         return true;
     }
     if (isResendRequest(reply)) {
-        resendRecord(reply);
+        resendRecord("WAIT REC - %04x resend %d bytes:", reply);
         state = FlashLoaderState::WaitRec;
     } else if (reply == kFail) {
         state = FlashLoaderState::WriteFail;
@@ -424,7 +404,14 @@ bool FlashLoader::onProg() {
         savedState = FlashLoaderState::Prog;
         state = FlashLoaderState::Debug1;
         debugLog.line("PROG - debug");
-    } else if (reply != kSerialNoData) {
+    } else if (reply == kSerialNoData) {
+        // A lost second acknowledgement: the unit takes the record again without
+        // writing it twice and acknowledges it anew.
+        if (timedOut(kWaitRecTimeoutSeconds)) {
+            resendRecord("PROG - timeout resend %d bytes:", -1);
+            state = FlashLoaderState::WaitRec;
+        }
+    } else {
         debugLog.line("PROG - error %04x", reply);
     }
     return moreWaiting();
@@ -436,34 +423,11 @@ bool FlashLoader::onRecNum(FlashLoaderState next, int number) {
     debugLog.line("REC NUM %d - %02x", number, reply);
     state = next;
     if (next != FlashLoaderState::SendRec) return true;
-    // The unit wants the previous record again. Neither the counters nor the
-    // address may move before the start of the file.
-    if (image->isSRecord) {
-        goBackOneBlock();
-    } else {
-        const auto record = static_cast<std::uint32_t>(kRecordDataLength);
-        bytesSent = bytesSent >= record ? bytesSent - record : 0;
-        currentAddress =
-            currentAddress - baseAddress >= record ? currentAddress - record : baseAddress;
-    }
+    stepBackOneRecord();
     if (recordCounter > 0) --recordCounter;
     debugLog.line("Reset to record %ld address %ld", static_cast<long>(recordCounter),
                   static_cast<long>(currentAddress));
     return true;
-}
-
-void FlashLoader::goBackOneBlock() {
-    // With no block before the one in flight, the file starts again and nothing
-    // acknowledged is taken back.
-    if (blocksRead_ < 2) {
-        restartImage();
-        return;
-    }
-    if (!holdBlock(BlockSearch::PreviousBlock, lastBlockStarts_[0])) return;
-    // Blocks need not be one nominal record long: take back what was counted.
-    const auto counted = static_cast<std::uint32_t>(heldBlockLength_ + (heldBlockLength_ & 1));
-    bytesSent = bytesSent >= counted ? bytesSent - counted : 0;
-    currentAddress = heldBlockAddress_;
 }
 
 bool FlashLoader::onDebug1() {
@@ -506,10 +470,7 @@ bool FlashLoader::onSendEnd() {
     }
     if (reply == kSerialNoData) {
         if (timedOut(kSendEndTimeoutSeconds)) {
-            stream->clearTransmit();
-            stream->write(kEndFrame);
-            stream->clearReceive(0);
-            noteSendTime();
+            sendFrame(kEndFrame);
             debugLog.line("SEND END - timeout, resend");
             return true;
         }
@@ -551,22 +512,6 @@ bool FlashLoader::onAllDone() {
     return moreWaiting();
 }
 
-// The unit erases its whole range again when it starts over, and that range covers
-// the second file's as well. The boot-block reload reads the image by offset from
-// address 0 once it has begun, so its base address is put back too.
-void FlashLoader::startOverFromFirstFile() {
-    if (image != firstImage_) {
-        debugLog.line("FIRST FILE AGAIN - %08lx to %08lx",
-                      static_cast<unsigned long>(firstBaseAddress_),
-                      static_cast<unsigned long>(firstEndAddress_));
-    }
-    image = firstImage_;
-    baseAddress = firstBaseAddress_;
-    endAddress = firstEndAddress_;
-    currentAddress = baseAddress;
-    bytesSent = 0;
-}
-
 bool FlashLoader::moreWaiting() { return stream->receiveCount() > 0; }
 
 bool FlashLoader::timedOut(std::int64_t limitSeconds) const {
@@ -575,46 +520,42 @@ bool FlashLoader::timedOut(std::int64_t limitSeconds) const {
 
 void FlashLoader::noteSendTime() { lastSendTime = clock_.calendarSeconds(); }
 
-void FlashLoader::sendEraseFrame() {
-    stream->clearTransmit();
-    stream->write(eraseFrame);
-    stream->clearReceive(0);
-    noteSendTime();
-}
-
-void FlashLoader::sendRecordFrame(bool clearTransmitFirst) {
+void FlashLoader::sendFrame(std::span<const std::uint8_t> frame, bool clearTransmitFirst) {
     if (clearTransmitFirst) stream->clearTransmit();
-    stream->write(currentRecordFrame());
     stream->clearReceive(0);
+    stream->write(frame);
     noteSendTime();
 }
 
-void FlashLoader::resendRecord(int reply) {
-    sendRecordFrame();
-    debugLog.lineWithDump(currentRecordFrame(), "WAIT REC - %04x resend %d bytes:", reply,
-                          static_cast<int>(recordFrameLength()));
+void FlashLoader::sendEraseFrame() { sendFrame(eraseFrame); }
+
+void FlashLoader::resendRecord(const char* format, int reply) {
+    sendFrame(currentRecordFrame());
+    if (reply < 0) {
+        debugLog.lineWithDump(currentRecordFrame(), format, static_cast<int>(recordFrameLength()));
+    } else {
+        debugLog.lineWithDump(currentRecordFrame(), format, reply,
+                              static_cast<int>(recordFrameLength()));
+    }
 }
 
 void FlashLoader::acknowledgeRecord(int reply) {
-    bool resendAfterEcho = false;
     if (debugCount == 2 && reportedValue != 0 && verifyEcho) {
         debugLog.line("Got %08lx back", static_cast<unsigned long>(reportedValue));
-        // The unit took records only up to reportedValue: go on after it. A value
-        // below the file's start is not an address of this file and is not followed.
-        if (!recordMode && reportedValue < currentAddress && reportedValue >= baseAddress) {
-            currentAddress = reportedValue;
-            recordLength = kRecordDataLength;
-            bytesSent -= kRecordDataLength;
+        // The unit took records only up to the one it names: go on after that one,
+        // wherever in the plan it lies. An address the loader never sent is not
+        // followed.
+        std::size_t segment = 0;
+        std::size_t block = 0;
+        if (!recordMode && findSentRecord(reportedValue, segment, block)) {
+            moveCursorTo(segment, block);
             debugLog.line("Handshake error - resending");
-            resendAfterEcho = true;
         }
     }
-    currentAddress += static_cast<std::uint32_t>(recordLength);
-    bytesSent += static_cast<std::uint32_t>(recordLength);
+    if (cursorBlock() != nullptr) moveCursorTo(segment_, block_ + 1);
     ++recordCounter;
     state = FlashLoaderState::SendRec;
     debugLog.line(reply == kOk ? "PROG - OK" : "PROG - rec wait");
-    if (resendAfterEcho && image->isSRecord) holdBlock(BlockSearch::FirstAbove, reportedValue);
 }
 
 void FlashLoader::combineDebugWords() {
@@ -659,79 +600,59 @@ std::size_t FlashLoader::recordFrameLength() const {
                : 0;
 }
 
-std::span<std::uint8_t> FlashLoader::recordData() {
-    return std::span(recordFrame).subspan(kRecordHeaderLength, kRecordDataCapacity);
+const TransferBlock* FlashLoader::cursorBlock() const {
+    if (segment_ >= plan_.size() || block_ >= plan_[segment_].blocks.size()) return nullptr;
+    return &plan_[segment_].blocks[block_];
 }
 
-std::int16_t FlashLoader::readImageBlock(std::uint32_t& address) {
-    std::int16_t count = image->readBlock(recordData(), kRecordDataLength, address);
-    if (count > 0 && image->isSRecord && link_.reloadBootBlock)
-        count = keepBootBlock(count, address);
-    if (count > 0 && image->isSRecord) {
-        ++blocksRead_;
-        lastBlockStarts_[0] = lastBlockStarts_[1];
-        lastBlockStarts_[1] = address;
+// Progress counts what the segment holds before the cursor's record; at its end, the
+// pad byte of an odd last record too, as the unit counts what it was sent.
+void FlashLoader::moveCursorTo(std::size_t segment, std::size_t block) {
+    segment_ = segment;
+    block_ = block;
+    const TransferBlock* next = cursorBlock();
+    if (next != nullptr) {
+        currentAddress = next->address;
+        bytesSent = next->dataOffset;
+    } else if (segment_ < plan_.size() && !plan_[segment_].blocks.empty()) {
+        const TransferBlock& last = plan_[segment_].blocks.back();
+        bytesSent = last.dataOffset + last.length + (last.length & 1u);
     }
-    return count;
 }
 
-// A binary image is read from the boot block's offset; an S-record image is read
-// from its first record, so what lies below the boot block is passed over here and
-// a block that runs into the boot block loses its front.
-std::int16_t FlashLoader::keepBootBlock(std::int16_t count, std::uint32_t& address) {
-    const std::uint32_t bootBlock = firstBaseAddress_;
-    while (count > 0 && std::uint64_t{address} + static_cast<std::uint64_t>(count) <= bootBlock)
-        count = image->readBlock(recordData(), kRecordDataLength, address);
-    if (count > 0 && address < bootBlock) {
-        const auto below = static_cast<std::int16_t>(bootBlock - address);
-        const std::span<std::uint8_t> data = recordData();
-        std::copy(data.begin() + below, data.begin() + count, data.begin());
-        count = static_cast<std::int16_t>(count - below);
-        address = bootBlock;
+// A unit that starts over (0x84, 0x87) has erased its whole range again, which
+// covers every segment: all of them go again from the first record.
+void FlashLoader::startOver() {
+    if (segment_ != 0) debugLog.line("FIRST FILE AGAIN");
+    moveCursorTo(0, 0);
+}
+
+// The unit wants the record before the one in flight again. Before the first
+// record of the plan there is nothing to take back: that record goes again.
+void FlashLoader::stepBackOneRecord() {
+    if (block_ > 0) {
+        moveCursorTo(segment_, block_ - 1);
+    } else if (segment_ > 0) {
+        moveCursorTo(segment_ - 1, plan_[segment_ - 1].blocks.size() - 1);
+    } else {
+        moveCursorTo(0, 0);
     }
-    return count;
 }
 
-bool FlashLoader::restartImage() {
-    blocksRead_ = 0;
-    heldBlockLength_ = 0;
-    if (image->restartAtFirstRecord()) return true;
-    debugLog.line("Image rewind failed - stopped");
-    stopBeforeWrongData();
-    return false;
-}
-
-bool FlashLoader::holdBlock(BlockSearch search, std::uint32_t address) {
-    const std::int32_t inFlight = blocksRead_ - 1;
-    const std::int32_t wanted = search == BlockSearch::PreviousBlock ? inFlight - 1 : inFlight;
-    if (!restartImage()) return false;
-    for (std::int32_t ordinal = 0; ordinal <= wanted; ++ordinal) {
-        // A block of S1 or S2 records reports no address and keeps this one.
-        std::uint32_t start = address;
-        const std::int16_t count = readImageBlock(start);
-        if (count < 1) break;
-        const bool found = search == BlockSearch::PreviousBlock
-                               ? ordinal == wanted && start == address
-                               : start > address;
-        if (found) {
-            heldBlockLength_ = count;
-            heldBlockAddress_ = start;
-            return true;
+bool FlashLoader::findSentRecord(std::uint32_t address, std::size_t& segment,
+                                 std::size_t& block) const {
+    for (std::size_t s = 0; s <= segment_ && s < plan_.size(); ++s) {
+        const std::size_t before = s == segment_ ? block_ : plan_[s].blocks.size();
+        for (std::size_t b = 0; b < before; ++b) {
+            const TransferBlock& sent = plan_[s].blocks[b];
+            if (address >= sent.address && address - sent.address < sent.length) {
+                segment = s;
+                block = b;
+                return true;
+            }
         }
     }
-    if (search == BlockSearch::PreviousBlock) {
-        debugLog.line("Image has no block at %08lx - stopped", static_cast<unsigned long>(address));
-    } else {
-        debugLog.line("Image has no block after %08lx - stopped",
-                      static_cast<unsigned long>(address));
-    }
-    stopBeforeWrongData();
     return false;
-}
-
-void FlashLoader::stopBeforeWrongData() {
-    heldBlockLength_ = 0;
-    state = FlashLoaderState::InvalidFlash;
 }
 
 }  // namespace zamel

@@ -12,10 +12,10 @@ FlashEnginePlan flashEnginePlan(FlashUploadType type, FlashVariant variant,
         // reach that far past the load address, or its last 16 KiB are never erased.
         const std::uint32_t eraseEnd =
             image.isSRecord ? kCodeEraseBase + image.imageSize : kCodeLoadAddress + image.imageSize;
-        return {false, kCodeLoadAddress, eraseEnd, true};
+        return {false, eraseEnd, true};
     }
-    if (type == kBaseMap && variant == FlashVariant::Plain) return {false, 0, image.imageSize, false};
-    return {true, 0, 0xFFFFFFFF, true};
+    if (type == kBaseMap && variant == FlashVariant::Plain) return {false, image.imageSize, false};
+    return {true, 0xFFFFFFFF, true};
 }
 
 }  // namespace zamel

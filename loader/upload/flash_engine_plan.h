@@ -8,10 +8,10 @@ namespace zamel {
 
 class ImageFile;
 
-// The engine's constructor arguments for one flash upload.
+// The engine's constructor arguments for one flash upload (the file's window gives
+// where it starts).
 struct FlashEnginePlan {
     bool recordMode;
-    std::uint32_t baseAddress;
     std::uint32_t eraseEnd;
     bool verifyEcho;
 };
@@ -20,7 +20,6 @@ inline constexpr std::uint32_t kCodeLoadAddress = 0x2D004000;
 inline constexpr std::uint32_t kCodeEraseBase = 0x2D000000;
 
 // The address plan of program code, a base map or a detail map for a variant.
-FlashEnginePlan flashEnginePlan(FlashUploadType type, FlashVariant variant,
-                                const ImageFile& image);
+FlashEnginePlan flashEnginePlan(FlashUploadType type, FlashVariant variant, const ImageFile& image);
 
 }  // namespace zamel

@@ -15,8 +15,7 @@ namespace {
 constexpr std::int32_t kMappingTwinUnitType = 7;
 }  // namespace
 
-FlashPlainDialog::FlashPlainDialog(ReceiverLink& link, Ui& ui, Clock& clock,
-                                   PackageState& package)
+FlashPlainDialog::FlashPlainDialog(ReceiverLink& link, Ui& ui, Clock& clock, PackageState& package)
     : FlashUploadDialog(FlashVariant::Plain, link, ui, clock, package) {
     prepare();
     if (!ready) link_.autoMode = false;

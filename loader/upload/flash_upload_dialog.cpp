@@ -4,13 +4,13 @@
 
 #include "file_filters.h"
 #include "flash_engine_plan.h"
-#include "image_integrity.h"
 #include "link_field_text.h"
 #include "package_state.h"
 #include "protocol_probe_dialog.h"
 #include "receiver_link.h"
 #include "ui.h"
 #include "upload_file_dialog.h"
+#include "upload_preflight.h"
 
 namespace zamel {
 
@@ -28,14 +28,10 @@ const char* fileTextFormat(FlashUploadType type) {
     return "Uploading code file -  %s";
 }
 
-void showError(Ui& ui, const char* text) {
-    ui.messageBox(text, "ERROR", MessageButtons::Ok, MessageIcon::Information);
-}
-
 }  // namespace
 
-FlashUploadDialog::FlashUploadDialog(FlashVariant variant, ReceiverLink& link, Ui& ui,
-                                     Clock& clock, PackageState& package)
+FlashUploadDialog::FlashUploadDialog(FlashVariant variant, ReceiverLink& link, Ui& ui, Clock& clock,
+                                     PackageState& package)
     : TransferDialog(link, ui, clock), savedBaud(link.baud), variant_(variant), package_(package) {}
 
 FlashUploadDialog::~FlashUploadDialog() { release(); }
@@ -59,11 +55,10 @@ bool FlashUploadDialog::confirmChosenFile() {
         case UploadFileDialog::Answer::UploadFile:
             break;
         case UploadFileDialog::Answer::ChangeFile: {
-            const auto file =
-                code ? ui_.openFile("Select code file", "hex", kCodeFileFilter, "")
-                     : ui_.openFile(uploadType == kBaseMap ? "Select base map file"
-                                                           : "Select detail map file",
-                                    "img", kBinaryFileFilter, "");
+            const auto file = code ? ui_.openFile("Select code file", "hex", kCodeFileFilter, "")
+                                   : ui_.openFile(uploadType == kBaseMap ? "Select base map file"
+                                                                         : "Select detail map file",
+                                                  "img", kBinaryFileFilter, "");
             if (!file) {
                 uploadType = cancelledUpload(variant_);
                 return false;
@@ -89,17 +84,18 @@ bool FlashUploadDialog::confirmChosenFile() {
 void FlashUploadDialog::openChosenFile() {
     const bool code = uploadType == kProgramCode;
     image = std::make_unique<ImageFile>(chosenPath());
-    if (!image->isOpen) {
-        showError(ui_, code ? "Error reading code file" : "Error reading map file");
+    PreflightResult checked =
+        preflightImage(*image, uploadWindow(code                     ? UploadFileRole::FlashCode
+                                            : uploadType == kBaseMap ? UploadFileRole::BaseMap
+                                                                     : UploadFileRole::DetailMap));
+    if (!checked.ok) {
+        showPreflightRefusal(ui_, code ? "Error reading code file" : "Error reading map file",
+                             chosenPath(), checked.reason);
         ready = false;
         return;
     }
-    const auto dataBytes = checkImageIntegrity(*image, ui_);
-    if (!dataBytes) {
-        ready = false;
-        return;
-    }
-    imageTotal = *dataBytes;
+    imageTotal = checked.dataBytes;
+    checkedFile_ = std::move(checked.segment);
     ready = link_.expertUpload ||
             image->checkContent(code ? ContentCheck::FlashCode : ContentCheck::FlashMap, false,
                                 link_, ui_);
@@ -120,7 +116,10 @@ void FlashUploadDialog::startTransfer() {
         return;
     }
     const FlashEnginePlan plan = flashEnginePlan(uploadType, variant_, *image);
-    engine = std::make_unique<FlashLoader>(*image, *link_.port, plan.recordMode, plan.baseAddress,
+    TransferPlan segments;
+    segments.push_back(std::move(*checkedFile_));
+    checkedFile_.reset();
+    engine = std::make_unique<FlashLoader>(std::move(segments), *link_.port, plan.recordMode,
                                            plan.eraseEnd, plan.verifyEcho, link_, clock_);
     char text[320];
     std::snprintf(text, sizeof text, fileTextFormat(uploadType), chosenPath());

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "content_check.h"
@@ -50,8 +51,8 @@ class FlashUploadDialog : public TransferDialog {
     // Lets the user go on with the file of the upload type, change it or stop.
     // False when the upload type became cancelled.
     bool confirmChosenFile();
-    // Opens the file of the upload type and checks it whole and against the
-    // receiver; sets `ready`.
+    // Opens the file of the upload type, checks it whole (refusing it before the
+    // receiver is told anything) and against the receiver; sets `ready`.
     void openChosenFile();
     // Sends the upload command (outside expert mode), waits for the boot loader and
     // creates the engine; clears `ready` when the loader does not greet.
@@ -61,6 +62,8 @@ class FlashUploadDialog : public TransferDialog {
 
     FlashVariant variant_;
     PackageState& package_;
+    // The chosen file, read whole and checked, until the engine takes it.
+    std::optional<TransferSegment> checkedFile_;
 
   private:
     FlashLoader* transferEngine() const override { return engine.get(); }

@@ -4,13 +4,13 @@
 
 #include "database_region.h"
 #include "file_filters.h"
-#include "image_integrity.h"
 #include "link_field_text.h"
 #include "package_state.h"
 #include "protocol_probe_dialog.h"
 #include "receiver_link.h"
 #include "ui.h"
 #include "upload_file_dialog.h"
+#include "upload_preflight.h"
 
 namespace zamel {
 
@@ -191,16 +191,38 @@ void LegacyUploadDialog::openImages() {
 
 bool LegacyUploadDialog::imagesIntact() {
     if (codeImage && codeImage->isOpen) {
-        const auto bytes = checkImageIntegrity(*codeImage, ui_);
-        if (bytes) codeBytes_ = *bytes;
-        ready = bytes.has_value();
+        ready = checkFile(
+            *codeImage,
+            bootBlockPass() ? bootBlockWindow() : uploadWindow(UploadFileRole::LegacyCode),
+            "Error reading code file", codeSegment_);
+        // The code pass erases the boot block with the rest of the code region, and
+        // only the code file can give it back: code without it would leave the unit
+        // unable to start.
+        if (ready && bootReloadNeeded && !bootBlockPass()) {
+            std::optional<TransferSegment> bootBlock;
+            ready = checkFile(*codeImage, bootBlockWindow(), "Error reading code file", bootBlock,
+                              " This receiver's firmware needs its boot block reloaded from "
+                              "the code file.");
+        }
     }
     if (ready && includeDatabase && databaseImage) {
-        const auto bytes = checkImageIntegrity(*databaseImage, ui_);
-        if (bytes) databaseBytes_ = *bytes;
-        ready = bytes.has_value();
+        ready = checkFile(*databaseImage, uploadWindow(UploadFileRole::LegacyDatabase),
+                          "Error reading database file", databaseSegment_);
     }
     return ready;
+}
+
+bool LegacyUploadDialog::checkFile(ImageFile& image, const SegmentWindow& window,
+                                   const char* firstLine, std::optional<TransferSegment>& segment,
+                                   const char* why) {
+    PreflightResult checked = preflightImage(image, window);
+    if (!checked.ok) {
+        showPreflightRefusal(ui_, firstLine, image.path, checked.reason + why);
+        fileRefused = true;
+        return false;
+    }
+    segment = std::move(checked.segment);
+    return true;
 }
 
 void LegacyUploadDialog::startTransfer() {
@@ -217,28 +239,25 @@ void LegacyUploadDialog::startTransfer() {
     }
     if (!contentSuits()) return;
 
-    std::uint32_t base = 0;
-    std::uint32_t eraseEnd = includeDatabase ? kDatabaseEnd : kCodeEnd;
-    ImageFile* first = codeImage.get();
-    if (bootBlockPass()) {
-        base = kBootBlockAddress;
-        eraseEnd = kCodeEnd;
-    } else if (uploadType == kLegacyDatabase) {
-        first = databaseImage.get();
-        base = kDatabaseAddress;
-        eraseEnd = kDatabaseEnd;
+    TransferPlan segments;
+    if (codeSegment_ && uploadType != kLegacyDatabase) {
+        codeBytes_ = codeSegment_->data.size();
+        segments.push_back(std::move(*codeSegment_));
     }
-    loader = std::make_unique<FlashLoader>(*first, *link_.port, false, base, eraseEnd, true, link_,
-                                           clock_, phaseSource_);
+    if (databaseSegment_ && includeDatabase && !bootBlockPass()) {
+        databaseBytes_ = databaseSegment_->data.size();
+        segments.push_back(std::move(*databaseSegment_));
+    }
+    const std::uint32_t eraseEnd = includeDatabase && !bootBlockPass() ? kDatabaseEnd : kCodeEnd;
+    loader = std::make_unique<FlashLoader>(std::move(segments), *link_.port, false, eraseEnd, true,
+                                           link_, clock_, phaseSource_);
     loader->statusText(statusLine);
     if (uploadType == kLegacyDatabase) {
         showFile(kDatabaseFileText, link_.dataPath);
         fileSize = static_cast<std::int32_t>(databaseBytes_);
     } else if (bootBlockPass()) {
         currentFileText = kBootBlockText;
-        fileSize = codeBytes_ > kBootBlockAddress
-                       ? static_cast<std::int32_t>(codeBytes_ - kBootBlockAddress)
-                       : 0;
+        fileSize = static_cast<std::int32_t>(codeBytes_);
     } else {
         showFile(kCodeFileText, link_.codePath);
         fileSize = static_cast<std::int32_t>(codeBytes_);
@@ -266,7 +285,7 @@ void LegacyUploadDialog::showFile(const char* format, const char* path) {
 
 bool LegacyUploadDialog::startNextFile() {
     if (phase == kCodePhase && includeDatabase) {
-        loader->startSecondFile(*databaseImage, kDatabaseAddress);
+        loader->startNextSegment();
         showFile(kFollowingDatabaseFileText, link_.dataPath);
         phase = kDatabasePhase;
         fileSize = static_cast<std::int32_t>(databaseBytes_);
@@ -276,10 +295,11 @@ bool LegacyUploadDialog::startNextFile() {
     return false;
 }
 
-// A unit that starts over during the database has lost the code as well: the
-// engine sends the code again, and the dialog follows it back.
+// A unit that starts over, or asks again for the code's last record, while the
+// database goes takes the engine back into the code: the dialog follows it.
 void LegacyUploadDialog::followEngine() {
-    if (phase != kDatabasePhase || loader->image != codeImage.get()) return;
+    if (phase != kDatabasePhase || uploadType == kLegacyDatabase || loader->segmentIndex() != 0)
+        return;
     phase = kCodePhase;
     showFile(kCodeFileText, link_.codePath);
     fileSize = static_cast<std::int32_t>(codeBytes_);

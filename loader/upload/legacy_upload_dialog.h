@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "flash_loader.h"
@@ -65,6 +66,8 @@ class LegacyUploadDialog final : public TransferDialog {
     LegacyUploadType uploadType = kLegacyNothing;
     bool includeDatabase = false;
     bool bootReloadNeeded = false;
+    // A file was refused before the receiver was told anything: the upload ends.
+    bool fileRefused = false;
     std::int32_t phase = kCodePhase;
     std::unique_ptr<FlashLoader> loader;
     std::int32_t savedBaud;
@@ -80,8 +83,11 @@ class LegacyUploadDialog final : public TransferDialog {
     // False when the user stops at the custom-database question.
     bool decideDatabase();
     void openImages();
-    // The whole-file check of every image the pass sends; sets the data sizes.
+    // The whole-file check of every image the pass sends, before the receiver is
+    // told anything; keeps the files read for the engine.
     bool imagesIntact();
+    bool checkFile(ImageFile& image, const SegmentWindow& window, const char* firstLine,
+                   std::optional<TransferSegment>& segment, const char* why = "");
     // Upload command, boot loader, content checks, engine.
     void startTransfer();
     bool contentSuits();
@@ -100,6 +106,8 @@ class LegacyUploadDialog final : public TransferDialog {
     // Data bytes each image sends (an S-record file holds fewer than its size).
     std::uint64_t codeBytes_ = 0;
     std::uint64_t databaseBytes_ = 0;
+    std::optional<TransferSegment> codeSegment_;
+    std::optional<TransferSegment> databaseSegment_;
 };
 
 }  // namespace zamel

@@ -82,6 +82,10 @@ void TransferDialog::advance(FlashLoader& engine) {
 
 void TransferDialog::finishTransfer(FlashLoader& engine) {
     stopTimer(kTimerId);
+    if (!engine.wholePlanSent()) {
+        stop(kPlanNotSentText);
+        return;
+    }
     if (engine.recordMode) {
         char text[96];
         if (engine.unitSize != sentTotal_) {

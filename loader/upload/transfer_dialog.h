@@ -17,9 +17,9 @@ class Ui;
 // or sends the end frame when a file is done, and shows the status and the
 // percentage of the file being sent. A transfer is never reported complete on
 // trust: the dialog ends with OK only once the engine has seen the receiver
-// acknowledge the end frame (and, for maps, the end report agrees with what was
-// sent). A hung-up port, no acknowledgement within kEndAcknowledgeLimitMs, or the
-// user's confirmed stop end it with Cancel.
+// acknowledge the end frame after every record of the transfer (and, for maps, the
+// end report agrees with what was sent). A hung-up port, no acknowledgement within
+// kEndAcknowledgeLimitMs, or the user's confirmed stop end it with Cancel.
 //
 // The dialog that derives from it owns the engine and its images and keeps its own
 // fields; this part borrows the link, the Ui and the clock.
@@ -36,8 +36,12 @@ class TransferDialog : public DialogController {
     static constexpr const char* kNoEndAcknowledgeText =
         "The receiver did not confirm the end of the upload.\n"
         "The upload may be incomplete: upload the file again.";
+    static constexpr const char* kPlanNotSentText =
+        "The receiver confirmed an end before every record of the upload was sent.\n"
+        "The upload did not complete: upload the file again.";
     static constexpr const char* kStopQuestion =
-        "UPLOAD HAS NOT COMPLETED!\nTHIS COULD CAUSE FAILURE OF THE UNIT\n\nClick OK to stop upload";
+        "UPLOAD HAS NOT COMPLETED!\nTHIS COULD CAUSE FAILURE OF THE UNIT\n\nClick OK to stop "
+        "upload";
 
     // With an engine (the preparation succeeded): 0 % and the timer.
     void onInit() override;

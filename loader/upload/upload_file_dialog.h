@@ -24,7 +24,9 @@ class UploadFileDialog final : public DialogController {
     void onInit() override {}
     void onTimer(int) override {}
     void onCancel() override;
-    std::vector<std::string> choices() const override { return {kUploadFile, kChangeFile, kCancel}; }
+    std::vector<std::string> choices() const override {
+        return {kUploadFile, kChangeFile, kCancel};
+    }
     void choose(const std::string& choice) override;
 
     const std::string& fileName() const { return fileName_; }

@@ -36,10 +36,12 @@ class UploadDriving : public ::testing::Test {
     }
 
     void startReceiver(std::vector<std::string> extra) {
-        std::vector<std::string> args = {"--dir", dir.path(), "--port", "1", "--model",
-                                         "Talvane", "--erase-ms", "1", "--transcript",
-                                         dir.file("transcript.txt"), "--flash-out",
-                                         dir.file("flash.srec")};
+        std::vector<std::string> args = {"--dir",        dir.path(),
+                                         "--port",       "1",
+                                         "--model",      "Talvane",
+                                         "--erase-ms",   "1",
+                                         "--transcript", dir.file("transcript.txt"),
+                                         "--flash-out",  dir.file("flash.srec")};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_TRUE(receiver.start(args)) << "receiver-sim did not become ready";
         ui.setClock(&clock);
@@ -51,9 +53,10 @@ class UploadDriving : public ::testing::Test {
         std::snprintf(link.codePath, sizeof link.codePath, "%s", path.c_str());
         link.codeSelected = true;
         ui.expectChoice("UPLOAD FILE", "Upload File");
-        ui.expectMessage("Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\n"
-                         "with version 1.10",
-                         "Confirm", MessageIcon::Question, MessageAnswer::Ok);
+        ui.expectMessage(
+            "Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\n"
+            "with version 1.10",
+            "Confirm", MessageIcon::Question, MessageAnswer::Ok);
     }
 
     // The bytes the receiver took, in order, from its transcript.

@@ -45,7 +45,13 @@ FlashUploadOutcome runFlashUpload(ReceiverLink& link, Ui& ui, Clock& clock,
 
     ImageFile image(plan.imagePath);
     if (!image.isOpen) return outcome;
-    FlashLoader engine(image, *link.port, plan.recordMode, plan.baseAddress, plan.eraseEnd,
+    std::string reason;
+    auto segment = loadTransferSegment(image, {plan.baseAddress, plan.baseAddress},
+                                       FlashLoader::kRecordDataLength, reason);
+    if (!segment) return outcome;
+    TransferPlan segments;
+    segments.push_back(std::move(*segment));
+    FlashLoader engine(std::move(segments), *link.port, plan.recordMode, plan.eraseEnd,
                        plan.verifyEcho, link, clock);
     const std::int64_t start = clock.tickMs();
     while (clock.tickMs() - start < plan.limitMs) {

@@ -295,8 +295,8 @@ TEST_F(LoaderAppEndToEnd, DamagedSRecordLineIsRefusedBeforeTheReceiverIsTouched)
     setLinkPath(codePath);
 
     ui.expectChoice("UPLOAD FILE", "Upload File");
-    ui.expectMessage(codePath +
-                         " is damaged: line 5 has a wrong checksum.\n\nNothing was sent to "
+    ui.expectMessage("Error reading code file\n" + codePath +
+                         "\nIt is damaged: line 5 has a wrong checksum.\n\nNothing was sent to "
                          "the receiver.",
                      "ERROR", MessageIcon::Stop);
     app.upload();

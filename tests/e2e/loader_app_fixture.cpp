@@ -13,9 +13,15 @@ void LoaderAppFixture::TearDown() {
 }
 
 void LoaderAppFixture::startReceiver(std::vector<std::string> arguments) {
-    std::vector<std::string> all = {"--dir",        dir.path(),   "--port",
-                                    "1",            "--flash-out-each", dir.file("flash"),
-                                    "--erase-ms",   "1",          "--transcript",
+    std::vector<std::string> all = {"--dir",
+                                    dir.path(),
+                                    "--port",
+                                    "1",
+                                    "--flash-out-each",
+                                    dir.file("flash"),
+                                    "--erase-ms",
+                                    "1",
+                                    "--transcript",
                                     dir.file("transcript.txt")};
     all.insert(all.end(), arguments.begin(), arguments.end());
     ASSERT_TRUE(receiver.start(all)) << "receiver-sim did not become ready";

@@ -40,10 +40,26 @@ void EngineRig::openImage(const std::string& text, const std::string& name) {
     openImage(std::vector<std::uint8_t>(text.begin(), text.end()), name);
 }
 
+// The image goes from the base up.
+// The boot-block reload sends the code image's part from the base up.
+TransferSegment EngineRig::segmentOf(ImageFile& file, std::uint32_t baseAddress,
+                                     std::uint32_t last) {
+    SegmentWindow window{baseAddress, baseAddress, 0xFFFFFFFF, false, false};
+    if (link.reloadBootBlock) window = {0, baseAddress, last, true, false};
+    std::string reason;
+    auto segment = loadTransferSegment(file, window, FlashLoader::kRecordDataLength, reason);
+    EXPECT_TRUE(segment.has_value()) << reason;
+    return segment ? std::move(*segment) : TransferSegment{};
+}
+
 FlashLoader& EngineRig::startEngine(bool recordMode, std::uint32_t baseAddress,
                                     std::uint32_t eraseEnd, bool verifyEcho,
-                                    const LegacyPhaseSource* phaseSource) {
-    engine = std::make_unique<FlashLoader>(*image, *stream, recordMode, baseAddress, eraseEnd,
+                                    const LegacyPhaseSource* phaseSource, ImageFile* second,
+                                    std::uint32_t secondBase) {
+    TransferPlan plan;
+    plan.push_back(segmentOf(*image, baseAddress, eraseEnd));
+    if (second != nullptr) plan.push_back(segmentOf(*second, secondBase, eraseEnd));
+    engine = std::make_unique<FlashLoader>(std::move(plan), *stream, recordMode, eraseEnd,
                                            verifyEcho, link, clock, phaseSource);
     return *engine;
 }
@@ -127,16 +143,13 @@ bool EngineRig::logHas(const std::string& line) const {
     return false;
 }
 
-bool EngineRig::transferTo(ScriptedUnit& unit, ImageFile* second, std::uint32_t secondBase) {
+bool EngineRig::transferTo(ScriptedUnit& unit) {
     unitSends({0xAA});
     for (int round = 0; round < 1000; ++round) {
         runEngine();
         if (engine->state == FlashLoaderState::AllDone) return true;
         if (engine->state == FlashLoaderState::FileDone) {
-            if (second != nullptr && engine->image != second) {
-                engine->startSecondFile(*second, secondBase);
-                continue;
-            }
+            if (engine->startNextSegment()) continue;
             engine->sendEnd();
         }
         const auto replies = unit.take(unitReadsAll());

@@ -30,8 +30,11 @@ class EngineRig : public ::testing::Test {
     // Writes the image to the working directory and opens it.
     void openImage(const std::vector<std::uint8_t>& bytes, const std::string& name = "image.bin");
     void openImage(const std::string& text, const std::string& name);
+    // A plan of the open image at the base (and a second file after it).
     FlashLoader& startEngine(bool recordMode, std::uint32_t baseAddress, std::uint32_t eraseEnd,
-                             bool verifyEcho, const LegacyPhaseSource* phaseSource = nullptr);
+                             bool verifyEcho, const LegacyPhaseSource* phaseSource = nullptr,
+                             ImageFile* second = nullptr, std::uint32_t secondBase = 0);
+    TransferSegment segmentOf(ImageFile& file, std::uint32_t baseAddress, std::uint32_t last);
 
     // The unit writes; returns once the engine's port holds the bytes.
     void unitSends(const std::vector<std::uint8_t>& bytes);
@@ -51,11 +54,10 @@ class EngineRig : public ::testing::Test {
     std::vector<std::string> logLines() const;
     bool logHas(const std::string& line) const;
 
-    // Runs a whole transfer against `unit`: at FileDone starts the second image (when
-    // given and not sent yet) or sends the end frame, and stops at AllDone. False
-    // when it did not finish within the bound.
-    bool transferTo(class ScriptedUnit& unit, ImageFile* second = nullptr,
-                    std::uint32_t secondBase = 0);
+    // Runs a whole transfer against `unit`: at FileDone goes on with the next segment
+    // or sends the end frame, and stops at AllDone. False when it did not finish
+    // within the bound.
+    bool transferTo(class ScriptedUnit& unit);
 
     TempWorkDir dir;
     PtyPair pty;
