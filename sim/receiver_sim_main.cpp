@@ -41,6 +41,10 @@ int main(int argc, char** argv) {
         std::fputs(simHelpText().c_str(), stdout);
         return 0;
     }
+    if (parsed.versionRequested) {
+        std::fputs(simVersionText().c_str(), stdout);
+        return 0;
+    }
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "receiver-sim: %s\nTry 'receiver-sim --help'.\n",
                      parsed.error.c_str());

@@ -241,6 +241,10 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& arguments) {
             parsed.helpRequested = true;
             return parsed;
         }
+        if (name == "--version") {
+            parsed.versionRequested = true;
+            return parsed;
+        }
         const OptionSpec* option = nullptr;
         for (const OptionSpec& candidate : optionSpecs())
             if (candidate.name == name) option = &candidate;
@@ -267,6 +271,8 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& arguments) {
     }
     return parsed;
 }
+
+std::string simVersionText() { return "receiver-sim 1.14\n"; }
 
 std::string simHelpText() {
     return R"(Usage: receiver-sim [OPTION]...
@@ -385,6 +391,7 @@ behaves as a powered-on receiver until SIGINT or SIGTERM (which remove the link)
                        hand: M is address (code) or record (maps)
   --seed N             seed of the noise and garbage bytes (default 1)
   --help               show this text
+  --version            show the version
 
 Whatever the far end sends against the protocol (a wrong record number, bytes
 while the unit is busy, a command framed wrongly, a line set other than 8N1

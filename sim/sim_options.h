@@ -47,10 +47,13 @@ struct SimOptions {
 struct ParsedOptions {
     SimOptions options;
     bool helpRequested = false;
+    bool versionRequested = false;
     std::string error;  // empty when the command line was good
 };
 
 ParsedOptions parseSimOptions(const std::vector<std::string>& arguments);
 std::string simHelpText();
+// "receiver-sim 1.14" and a line end.
+std::string simVersionText();
 
 }  // namespace zamel::sim

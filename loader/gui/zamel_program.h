@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace zamel {
 
@@ -9,8 +10,10 @@ bool displayAvailable();
 
 // The whole loader inside a running QApplication: the link with its settings,
 // the application object, the main window, and the automatic upload of a
-// package once the window shows. Returns the exit status when the window closes.
-int runZamelWindow();
+// package once the window shows. codeFile, when not empty, is selected as the
+// code file first (a package's own code file replaces it). Returns the exit
+// status when the window closes.
+int runZamelWindow(const std::string& codeFile = {});
 
 // The loader without a window: with an upload package in the working directory,
 // its automatic upload runs on the console, every question answered positively

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
 
 #include "loader_app.h"
 #include "main_frame.h"
@@ -14,7 +15,7 @@ static void initZamelResources() { Q_INIT_RESOURCE(zamel); }
 
 namespace zamel {
 
-int runZamelWindow() {
+int runZamelWindow(const std::string& codeFile) {
     initZamelResources();
     QApplication::setApplicationName(QStringLiteral("zamel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/zamel/zamel_emblem.xpm")));
@@ -23,6 +24,9 @@ int runZamelWindow() {
     QtUi ui;
     ReceiverLink link(ui, clock);
     link.loadSettings();
+    // The command line checked that the path fits the field.
+    if (!codeFile.empty())
+        std::snprintf(link.codePath, sizeof link.codePath, "%s", codeFile.c_str());
     LoaderApp app(link, ui, clock);
     CMainFrame frame(app, ui);
     frame.showAndStart();

@@ -32,7 +32,8 @@ class FlashUploadEndToEnd : public ::testing::Test {
     // A failed upload is explained by the two sides' own records.
     void TearDown() override {
         if (std::getenv("ZT_KEEP_E2E") != nullptr) {
-            std::system(("cp -r " + dir.path() + " /tmp/e2e-kept").c_str());
+            if (std::system(("cp -r " + dir.path() + " /tmp/e2e-kept").c_str()) != 0)
+                ADD_FAILURE() << "could not keep " << dir.path();
         }
         if (HasFailure()) printUploadRecords(dir.path());
     }

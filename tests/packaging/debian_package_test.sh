@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package of the build in a scratch directory and checks it:
 # exactly the files an install should hold, desktop entries that validate and
-# name programs and icons the package has, and the libraries the programs need.
+# name programs and icons the package has, the libraries the programs need,
+# manual pages that render without a warning, and no lintian error or warning.
 # Arguments: the build directory, the source directory, the installed programs
 # (a CMake list).
 set -euo pipefail
@@ -32,10 +33,10 @@ deb=${packages[0]}
 
 doc=usr/share/doc/zamel-tagwright
 icons=usr/share/icons/hicolor
-expected=("$doc/ReadMeZamel.txt" "$doc/README.receiver-sim.md")
+expected=("$doc/ReadMeZamel.txt" "$doc/README.receiver-sim.md" "$doc/changelog.gz" "$doc/copyright")
 [ -f "$source/resources/ReadMeTagwright.txt" ] && expected+=("$doc/ReadMeTagwright.txt")
 for program in "${programs[@]}"; do
-  expected+=("usr/bin/$program")
+  expected+=("usr/bin/$program" "usr/share/man/man1/$program.1.gz")
   [ "$program" = receiver-sim ] && continue
   entry=${program,,}
   expected+=("usr/share/applications/$entry.desktop" "$icons/scalable/apps/$entry.svg"
@@ -72,5 +73,16 @@ for program in "${programs[@]}"; do
 done
 "$scratch/root/usr/bin/receiver-sim" --help >/dev/null || fail "the packaged receiver-sim does not run"
 
+for page in "$scratch"/root/usr/share/man/man1/*.1.gz; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$(basename "$page") renders with warnings: $warnings"
+done
+
+# Info-level tags remain (the "Determing Upload Protocol" title is the loader's own text).
+if ! lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1; then
+  cat "$scratch/lintian.log"
+  fail "lintian reports errors or warnings"
+fi
+
 [ "$failures" -eq 0 ] || exit 1
-echo "$(basename "$deb"): $(wc -l <"$scratch/files") files as installed; desktop entries valid"
+echo "$(basename "$deb"): $(wc -l <"$scratch/files") files as installed; desktop entries valid; lintian clean"

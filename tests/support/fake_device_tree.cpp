@@ -1,5 +1,6 @@
 #include "fake_device_tree.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,12 +29,13 @@ FakeDeviceTree::~FakeDeviceTree() {
 void FakeDeviceTree::node(const std::string& name) { writeWholeFile(dev(name), ""); }
 
 void FakeDeviceTree::link(const std::string& name, const std::string& target) {
-    ::symlink(target.c_str(), dev(name).c_str());
+    if (::symlink(target.c_str(), dev(name).c_str()) != 0) ADD_FAILURE() << "no link " << name;
 }
 
 void FakeDeviceTree::byId(const std::string& idName, const std::string& nodeName) {
     fs::create_directories(dev("serial/by-id"));
-    ::symlink(("../../" + nodeName).c_str(), dev("serial/by-id/" + idName).c_str());
+    if (::symlink(("../../" + nodeName).c_str(), dev("serial/by-id/" + idName).c_str()) != 0)
+        ADD_FAILURE() << "no link " << idName;
 }
 
 void FakeDeviceTree::uart(const std::string& name, int type) {

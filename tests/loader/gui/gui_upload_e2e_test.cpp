@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <filesystem>
 
@@ -28,7 +29,22 @@ class GuiUpload : public ::testing::Test {
         ASSERT_TRUE(receiver.start({"--dir", dir.path(), "--port", "1", "--model", "Talvane",
                                     "--flash-out-each", dir.file("flash"), "--erase-ms", eraseMs}));
     }
-    void run() {
+    // Chooses "&Upload" in the main window once no other window is open.
+    void chooseUpload() {
+        user.then("&Upload", [](QWidget* modal) {
+            if (modal != nullptr) return false;
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* frame = qobject_cast<CMainFrame*>(window);
+                if (frame == nullptr || !frame->isVisible()) continue;
+                // Later, so the command's windows do not run inside this step.
+                QTimer::singleShot(0, frame->findChild<QAction*>("uploadAction"),
+                                   &QAction::trigger);
+                return true;
+            }
+            return false;
+        });
+    }
+    void run(const std::string& codeFile = {}) {
         user.then("E&xit", [this](QWidget* modal) {
             if (modal != nullptr) return false;
             for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -47,7 +63,7 @@ class GuiUpload : public ::testing::Test {
             return false;
         });
         user.start(std::chrono::seconds(90));
-        EXPECT_EQ(runZamelWindow(), 0);
+        EXPECT_EQ(runZamelWindow(codeFile), 0);
         EXPECT_TRUE(user.finished()) << user.failure().toStdString();
         receiver.stop(SIGTERM);
     }
@@ -116,6 +132,28 @@ TEST_F(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
     EXPECT_EQ(flashDumpContents(dir.file("flash-1.srec")), map);
     EXPECT_EQ(flashDumpContents(dir.file("flash-2.srec")), code);
     EXPECT_FALSE(std::filesystem::exists(dir.file("flash-3.srec")));
+}
+
+// "zamel FILE", as the desktop entry and Tagwright start it: FILE is the code file
+// that "Program Code Only" sends, with no file dialog on the way.
+TEST_F(GuiUpload, FileOnTheCommandLineIsTheCodeFileTheUploadSends) {
+    startReceiver("1");
+    const auto code = codeImageBytes(10'000, 11, "033", 1, 12);
+    writeCodeSRecords(dir.path(), "personal.srec", code);
+    chooseUpload();
+    user.press("Select upload type", "Program Code Only");
+    user.in("UPLOAD FILE", [](QWidget* modal) {
+        EXPECT_TRUE(textOf(modal, "fileNameField").endsWith("personal.srec"));
+        QTest::keyClick(modal, Qt::Key_Return);  // "Upload File"
+    });
+    user.answer(
+        "Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\nwith "
+        "version 1.12",
+        "Confirm", QMessageBox::Question);
+    user.answer("Upload of CODE complete", "STATUS", QMessageBox::Information);
+    run(dir.file("personal.srec"));
+
+    EXPECT_EQ(flashDumpContents(dir.file("flash-1.srec")), code);
 }
 
 TEST_F(GuiUpload, CancelStopsTheUploadOnlyAfterTheWarningIsAnsweredOk) {
