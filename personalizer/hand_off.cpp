@@ -99,7 +99,8 @@ bool HandOff::startLoader(const std::string& codeFile) {
         ui_.showMessage(format("Could not find file %s", path.c_str()), MessageIcon::Error);
         return false;
     }
-    const StartResult result = starter_.start(path, {codeFile});
+    // "--" first: a file name that begins with "-" is still the file.
+    const StartResult result = starter_.start(path, {"--", codeFile});
     if (result.started()) {
         return true;
     }

@@ -29,8 +29,8 @@ class HandOff {
     // Shows the read-me in the viewer found on the search path. When it cannot
     // be shown, the message says where the read-me is.
     bool openReadMe();
-    // Starts the loader in the working directory with the code file as its one
-    // argument, so that the loader has it chosen.
+    // Starts the loader in the working directory with the code file as its
+    // argument (after "--"), so that the loader has it chosen.
     bool startLoader(const std::string& codeFile);
 
     // ReadMeTagwright.txt in workDir, else the one beside the program, else

@@ -166,7 +166,7 @@ TEST_F(LoaderAppEndToEnd, CodeAndBaseMapChoiceInAnAutomaticUploadSendsBoth) {
 // device tree lists first, ahead of a built-in port.
 TEST_F(LoaderAppEndToEnd, ReceiverOnAUsbAdapterIsFoundWithoutACom1Link) {
     ASSERT_EQ(::mkdir(dir.file("sim").c_str(), 0755), 0);
-    startReceiver({"--model", "Talvane", "--dir", dir.file("sim")});
+    startReceiver({"--model", "Talvane", "--dir", dir.file("sim"), "--restart-ms", "100"});
     const std::string pty = receiver.readyLine().substr(receiver.readyLine().rfind(' ') + 1);
     FakeDeviceTree tree;
     tree.uart("ttyS0", 4);

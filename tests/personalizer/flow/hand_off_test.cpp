@@ -101,15 +101,16 @@ TEST_F(HandOffTest, ReadMeBesideTheProgramServesWhenTheWorkingDirectoryHasNone) 
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(HandOffTest, StartsTheLoaderWithThePersonalizedFileAsItsOneArgument) {
+TEST_F(HandOffTest, StartsTheLoaderWithThePersonalizedFileAsItsOneFile) {
     testing::writeRecordingProgram(dir.file("zamel"), dir.file("record"));
 
     EXPECT_TRUE(handOff.startLoader(dir.file("personal.hex")));
 
     const auto record = testing::waitForRecord(dir.file("record"), 10s);
-    ASSERT_EQ(record.size(), 3u);
-    EXPECT_EQ(record[1], "1");
-    EXPECT_EQ(record[2], dir.file("personal.hex"));
+    ASSERT_EQ(record.size(), 4u);
+    EXPECT_EQ(record[1], "2");
+    EXPECT_EQ(record[2], "--");
+    EXPECT_EQ(record[3], dir.file("personal.hex"));
     EXPECT_TRUE(ui.shown.empty());
 }
 
@@ -120,13 +121,13 @@ TEST_F(HandOffTest, LoaderBesideTheProgramComesBeforeTheWorkingDirectorysOne) {
     testing::writeRecordingProgram(dir.file("zamel"), dir.file("record"));
     EXPECT_EQ(handOff.loaderPath(), programDir + "/zamel");
     EXPECT_TRUE(handOff.startLoader("personal.hex"));
-    EXPECT_EQ(testing::waitForRecord(dir.file("installed-record"), 10s).size(), 3u);
+    EXPECT_EQ(testing::waitForRecord(dir.file("installed-record"), 10s).size(), 4u);
     EXPECT_TRUE(testing::waitForRecord(dir.file("record"), 200ms).empty());
 
     ::unlink((programDir + "/zamel").c_str());
     EXPECT_EQ(handOff.loaderPath(), dir.file("zamel"));
     EXPECT_TRUE(handOff.startLoader("personal.hex"));
-    EXPECT_EQ(testing::waitForRecord(dir.file("record"), 10s).size(), 3u);
+    EXPECT_EQ(testing::waitForRecord(dir.file("record"), 10s).size(), 4u);
     EXPECT_TRUE(ui.shown.empty());
 }
 
@@ -194,7 +195,7 @@ TEST(HandOffMessages, EachStartFailureHasItsOwnText) {
         EXPECT_EQ(starter.starts[0].program, "xdg-open");
         EXPECT_EQ(starter.starts[0].watch, HandOff::kViewerWatch);
         EXPECT_EQ(starter.starts[1].program, dir.file("zamel"));
-        EXPECT_EQ(starter.starts[1].arguments, std::vector<std::string>{"personal.hex"});
+        EXPECT_EQ(starter.starts[1].arguments, (std::vector<std::string>{"--", "personal.hex"}));
         EXPECT_EQ(starter.starts[1].watch.count(), 0);
     }
 }

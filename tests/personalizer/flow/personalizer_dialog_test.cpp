@@ -297,7 +297,8 @@ TEST_F(PersonalizerDialogTest, YesStartsTheLoaderPausesAndOpensTheReadMe) {
     ASSERT_EQ(starter.starts.size(), 2u);
     EXPECT_EQ(starter.starts[0].program, dir.file("zamel"));
     // The loader gets the personalized file chosen as its code file.
-    EXPECT_EQ(starter.starts[0].arguments, std::vector<std::string>{dir.file("personal.hex")});
+    EXPECT_EQ(starter.starts[0].arguments,
+              (std::vector<std::string>{"--", dir.file("personal.hex")}));
     EXPECT_EQ(pauses, std::vector<std::string>{"1 started, then 1000 ms"});
     EXPECT_EQ(starter.starts[1].program, "xdg-open");
     EXPECT_EQ(starter.starts[1].arguments, std::vector<std::string>{readMe()});
