@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The three programs' command lines: --help and --version answer without a
 # display, and a command line they cannot take is refused with status 2 and a
-# pointer to --help. Arguments: zamel, Tagwright and receiver-sim as built.
+# pointer to --help; every option --help names is in the manual page.
+# Arguments: zamel, Tagwright and receiver-sim as built, the manual pages' folder.
 set -uo pipefail
 zamel=$1
 tagwright=$2
 sim=$3
+pages=$4
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -43,6 +45,12 @@ Try '$name --help'." "$program" --bogus
     echo "FAIL: $name --help does not mention --version"
     failures=$((failures + 1))
   }
+  for option in $("$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
+    grep -qF -- "${option//-/\\-}" "$pages/$name.1" || {
+      echo "FAIL: $name(1) lacks $option, which $name --help names"
+      failures=$((failures + 1))
+    }
+  done
 done
 expect 2 "" "zamel: cannot read 'missing.srec': No such file or directory" "$zamel" missing.srec
 expect 2 "" "Tagwright: no file argument is taken: 'firmware.hex'" "$tagwright" firmware.hex
