@@ -118,8 +118,9 @@ std::optional<TransferSegment> loadTransferSegment(ImageFile& image, const Segme
 
     // Address order: the flash is erased before any record, so the order the file
     // lists its records in does not matter, but two records for one byte do.
-    std::stable_sort(pieces.begin(), pieces.end(),
-                     [](const Piece& a, const Piece& b) { return a.address < b.address; });
+    std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
+        return a.address != b.address ? a.address < b.address : a.dataOffset < b.dataOffset;
+    });
     for (std::size_t i = 1; i < pieces.size(); ++i) {
         if (pieces[i].address < pieces[i - 1].end()) {
             reason = describe("has records that overlap at 0x%08llX", pieces[i].address);
