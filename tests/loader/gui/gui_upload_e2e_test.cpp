@@ -25,9 +25,10 @@ namespace {
 // leaves through "E&xit" noting what the main window shows then.
 class GuiUpload : public ::testing::Test {
   protected:
-    void startReceiver(const char* eraseMs) {
+    void startReceiver(const char* eraseMs, const char* restartMs = "2000") {
         ASSERT_TRUE(receiver.start({"--dir", dir.path(), "--port", "1", "--model", "Talvane",
-                                    "--flash-out-each", dir.file("flash"), "--erase-ms", eraseMs}));
+                                    "--flash-out-each", dir.file("flash"), "--erase-ms", eraseMs,
+                                    "--restart-ms", restartMs}));
     }
     // Chooses "&Upload" in the main window once no other window is open.
     void chooseUpload() {
@@ -137,7 +138,7 @@ TEST_F(GuiUpload, PackageUploadsFromStartUpThroughTheWindows) {
 // "zamel FILE", as the desktop entry and Tagwright start it: FILE is the code file
 // that "Program Code Only" sends, with no file dialog on the way.
 TEST_F(GuiUpload, FileOnTheCommandLineIsTheCodeFileTheUploadSends) {
-    startReceiver("1");
+    startReceiver("1", "100");
     const auto code = codeImageBytes(10'000, 11, "033", 1, 12);
     writeCodeSRecords(dir.path(), "personal.srec", code);
     chooseUpload();
