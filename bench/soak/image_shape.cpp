@@ -56,7 +56,8 @@ std::vector<Span> sparseSpans(Rng& rng, ImageRole role, std::string& summary) {
 
 // The image's stretches: one from the load address, or (S-records) stretches
 // with gaps between them.
-std::vector<Span> drawSpans(Rng& rng, ImageRole role, bool sRecord, std::string& summary) {
+std::vector<Span> drawSpans(Rng& rng, ImageRole role, bool sRecord, bool bootBlockPass,
+                            std::string& summary) {
     const std::uint32_t load = loadAddress(role);
     enum class Size { Empty, One, Odd, Records, RecordsAndOne, Medium, Sector, Sparse, BootBlock };
     std::vector<std::pair<std::uint32_t, Size>> sizes = {
@@ -65,7 +66,8 @@ std::vector<Span> drawSpans(Rng& rng, ImageRole role, bool sRecord, std::string&
     if (sRecord && (role == ImageRole::FlashCode || role == ImageRole::LegacyCode))
         sizes.push_back({4, Size::Sparse});
     // Some 450 KiB over a 115200 baud line: rare, it takes the better part of a minute.
-    if (!sRecord && role == ImageRole::LegacyCode) sizes.push_back({1, Size::BootBlock});
+    if (!sRecord && role == ImageRole::LegacyCode)
+        sizes.push_back({bootBlockPass ? 5u : 1u, Size::BootBlock});
 
     std::uint32_t length = 0;
     switch (rng.weighted(sizes)) {
@@ -263,14 +265,14 @@ std::uint32_t loadAddress(ImageRole role) {
     return 0;
 }
 
-ImageShape drawImage(Rng& rng, ImageRole role, const ImageMarks& marks) {
+ImageShape drawImage(Rng& rng, ImageRole role, const ImageMarks& marks, bool bootBlockPass) {
     ImageShape image;
     image.role = role;
     // Maps and databases are binary; a map as S-records meets the map data question.
     image.sRecord = role == ImageRole::FlashCode || role == ImageRole::LegacyCode
                         ? rng.chance(1, 2)
                         : role == ImageRole::Map && rng.chance(1, 20);
-    const std::vector<Span> spans = drawSpans(rng, role, image.sRecord, image.summary);
+    const std::vector<Span> spans = drawSpans(rng, role, image.sRecord, bootBlockPass, image.summary);
     if (image.sRecord) {
         const std::uint32_t recordData = rng.pick(std::vector<std::uint32_t>{16, 32, 29, 64, 120});
         for (const Span& span : spans) cutIntoRecords(rng, span, recordData, image.records);

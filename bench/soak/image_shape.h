@@ -54,8 +54,10 @@ struct ImageShape {
 // Draws the size (0, 1, odd, whole records, sector boundaries, sparse), the file
 // format and, for S-records, the layout (gaps, records out of order, overlapping
 // or outside the load range) of one image, with the marks placed where the
-// loader looks for them.
-ImageShape drawImage(Rng& rng, ImageRole role, const ImageMarks& marks);
+// loader looks for them. For code that an old NAV 415/420 takes with a boot-block
+// pass, sizes that reach the boot block come up more often (they are slow to send).
+ImageShape drawImage(Rng& rng, ImageRole role, const ImageMarks& marks,
+                     bool bootBlockPass = false);
 
 // Where a binary image of this role is written.
 std::uint32_t loadAddress(ImageRole role);

@@ -108,7 +108,7 @@ void drawLegacyFiles(Rng& rng, SoakPlan& plan) {
     const bool pickedDatabase =
         !chosenDatabase && code && oldFirmware && std::string(region.name) == "custom";
     if (code) {
-        ImageShape image = drawImage(rng, ImageRole::LegacyCode, marks);
+        ImageShape image = drawImage(rng, ImageRole::LegacyCode, marks, oldFirmware);
         plan.code = PlannedFile{image, image.sRecord ? "code.srec" : "code.bin"};
     }
     if (chosenDatabase || defaultDatabase || pickedDatabase)

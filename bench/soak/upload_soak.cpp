@@ -14,6 +14,8 @@
 //   --from S                     the first seed of --seeds (default 1)
 //   --jobs J                     runs at once (default 4; the runs mostly wait on the line)
 //   --verbose                    the plan, every dialog and message; the files are kept
+// A run with early answers or a receiver stopped mid-transfer depends on timing as
+// well as on its seed: its replay may go the other way, so run it a few times.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -233,10 +235,15 @@ class Soak {
             std::error_code ignored;
             std::filesystem::remove_all(run.dir, ignored);
         }
-        if (!clean && !options_.verbose)
-            std::printf("seed %u: %s: %s\n  replay: %s --seed %u --verbose\n", run.seed,
-                        outcomeName(verdict.outcome), verdict.detail.c_str(), program_.c_str(),
-                        run.seed);
+        if (!clean && !options_.verbose) {
+            // The plan without its seed and receiver command line, which the replay shows.
+            std::string plan = drawPlan(run.seed).describe();
+            plan = "  " + plan.substr(plan.find(": ") + 2);
+            plan = plan.substr(0, plan.rfind("  receiver-sim"));
+            std::printf("seed %u: %s: %s\n%s  replay: %s --seed %u --verbose\n", run.seed,
+                        outcomeName(verdict.outcome), verdict.detail.c_str(), plan.c_str(),
+                        program_.c_str(), run.seed);
+        }
         std::fflush(stdout);
     }
 
