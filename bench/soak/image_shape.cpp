@@ -272,7 +272,8 @@ ImageShape drawImage(Rng& rng, ImageRole role, const ImageMarks& marks, bool boo
     image.sRecord = role == ImageRole::FlashCode || role == ImageRole::LegacyCode
                         ? rng.chance(1, 2)
                         : role == ImageRole::Map && rng.chance(1, 20);
-    const std::vector<Span> spans = drawSpans(rng, role, image.sRecord, bootBlockPass, image.summary);
+    const std::vector<Span> spans =
+        drawSpans(rng, role, image.sRecord, bootBlockPass, image.summary);
     if (image.sRecord) {
         const std::uint32_t recordData = rng.pick(std::vector<std::uint32_t>{16, 32, 29, 64, 120});
         for (const Span& span : spans) cutIntoRecords(rng, span, recordData, image.records);

@@ -56,8 +56,7 @@ struct ImageShape {
 // or outside the load range) of one image, with the marks placed where the
 // loader looks for them. For code that an old NAV 415/420 takes with a boot-block
 // pass, sizes that reach the boot block come up more often (they are slow to send).
-ImageShape drawImage(Rng& rng, ImageRole role, const ImageMarks& marks,
-                     bool bootBlockPass = false);
+ImageShape drawImage(Rng& rng, ImageRole role, const ImageMarks& marks, bool bootBlockPass = false);
 
 // Where a binary image of this role is written.
 std::uint32_t loadAddress(ImageRole role);
