@@ -64,7 +64,7 @@ std::vector<Span> drawSpans(Rng& rng, ImageRole role, bool sRecord, bool bootBlo
         {2, Size::Empty},         {2, Size::One},    {4, Size::Odd},   {3, Size::Records},
         {3, Size::RecordsAndOne}, {5, Size::Medium}, {2, Size::Sector}};
     if (sRecord && (role == ImageRole::FlashCode || role == ImageRole::LegacyCode))
-        sizes.push_back({4, Size::Sparse});
+        sizes.push_back({bootBlockPass ? 8u : 4u, Size::Sparse});
     // Some 450 KiB over a 115200 baud line: rare, it takes the better part of a minute.
     if (!sRecord && role == ImageRole::LegacyCode)
         sizes.push_back({bootBlockPass ? 5u : 1u, Size::BootBlock});
