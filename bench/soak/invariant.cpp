@@ -1,6 +1,7 @@
 #include "invariant.h"
 
 #include <cstdio>
+#include <set>
 #include <vector>
 
 namespace zamel::soak {
@@ -14,15 +15,22 @@ bool endsWith(const std::string& text, const std::string& end) {
            text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// Messages that belong to an upload going its ordinary way: questions answered
+// yes and prompts to go on. Any other message tells the user of a refusal or a
+// failure, whatever its title.
+bool ordinary(const ShownMessage& m) {
+    static const std::set<std::string> titles = {"Confirm",           "REMINDER",
+                                                 "CONTINUE UPLOAD",   "CONTINUE AUTO UPLOAD",
+                                                 "MAP415/420 UPLOAD", "Database"};
+    return titles.count(m.title) > 0 ||
+           (m.title == "WARNING - FIRMWARE PROBLEM" && m.answer == MessageAnswer::Ok);
+}
+
 Event eventOf(const ShownMessage& m) {
     if (m.title == "STATUS" && m.text.rfind("Upload", 0) == 0 && endsWith(m.text, "complete"))
         return Event::Completion;
-    if (m.title.find("ERROR") != std::string::npos || m.icon == MessageIcon::Stop ||
-        m.title == SoakUi::kGaveUpTitle ||
-        (m.title == "WARNING - FIRMWARE PROBLEM" && m.answer == MessageAnswer::Cancel))
-        return Event::Failure;
     if (m.title == "Reload Boot Loader") return Event::BootBlockPrompt;
-    return Event::Other;
+    return ordinary(m) ? Event::Other : Event::Failure;
 }
 
 std::string hex(const char* format, std::uint32_t a, unsigned b = 0, unsigned c = 0) {

@@ -43,6 +43,8 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kSampleSeeds = 60;
 constexpr int kDefaultJobs = 4;
+constexpr const char* kErrorFile = "stderr.txt";
+constexpr std::size_t kErrorTailBytes = 2000;
 
 struct Options {
     std::uint32_t first = 1;
@@ -96,10 +98,14 @@ bool parseOptions(int argc, char** argv, Options& options) {
     if (::getppid() != soak) ::kill(0, SIGKILL);
     if (::chdir(dir.c_str()) != 0) ::_exit(2);
     if (!verbose) {
+        // Quiet, but what the run says on standard error (a sanitizer's report,
+        // the receiver's protocol errors) is kept for a run that breaks.
         const int quiet = ::open("/dev/null", O_WRONLY);
+        const int errors = ::open(kErrorFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(quiet, STDOUT_FILENO);
-        ::dup2(quiet, STDERR_FILENO);
+        ::dup2(errors, STDERR_FILENO);
         ::close(quiet);
+        ::close(errors);
     }
     const SoakPlan plan = drawPlan(seed);
     std::printf("%s", plan.describe().c_str());
@@ -199,7 +205,13 @@ class Soak {
             int status = 0;
             const pid_t pid = it->first;
             Running& run = it->second;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
+            // Seen ended but not yet reaped, so its process group cannot be reused:
+            // a run that crashed leaves its receiver behind, which goes with the group.
+            siginfo_t ended{};
+            ::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT);
+            if (ended.si_pid == pid) {
+                ::kill(-pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
                 drain(run);
                 finish(run, verdictOf(run, status));
             } else if (SteadyClock::now() > run.deadline) {
@@ -227,6 +239,7 @@ class Soak {
         ++counts_[verdict.outcome];
         const bool clean = verdict.outcome == Outcome::CompleteAndExact ||
                            verdict.outcome == Outcome::FailedWithMessage;
+        if (verdict.outcome == Outcome::Broken && !options_.verbose) printErrorTail(run.dir);
         if (options_.verbose) {
             std::printf("outcome: %s%s%s\nfiles kept in %s\n", outcomeName(verdict.outcome),
                         verdict.detail.empty() ? "" : ": ", verdict.detail.c_str(),
@@ -245,6 +258,23 @@ class Soak {
                         program_.c_str(), run.seed);
         }
         std::fflush(stdout);
+    }
+
+    static void printErrorTail(const std::string& dir) {
+        std::FILE* file = std::fopen((dir + "/" + kErrorFile).c_str(), "rb");
+        if (file == nullptr) return;
+        std::fseek(file, 0, SEEK_END);
+        const long size = std::ftell(file);
+        std::fseek(file,
+                   size > static_cast<long>(kErrorTailBytes)
+                       ? size - static_cast<long>(kErrorTailBytes)
+                       : 0,
+                   SEEK_SET);
+        char buffer[kErrorTailBytes + 1];
+        const std::size_t got = std::fread(buffer, 1, kErrorTailBytes, file);
+        std::fclose(file);
+        buffer[got] = '\0';
+        std::printf("---- the run's standard error, its end:\n%s\n----\n", buffer);
     }
 
     Options options_;
