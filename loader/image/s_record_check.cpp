@@ -35,11 +35,14 @@ constexpr int addressBytes(char type) {
 
 bool isDataType(char type) { return type == '1' || type == '2' || type == '3'; }
 
-// Checks one line without its line end; on success adds its data bytes.
+// Checks one line without its line end; on success adds its data bytes. A line
+// that does not begin with "S" (a DOS end-of-file mark, a comment) is passed over,
+// as the reader passes over it.
 const char* lineFault(std::string_view line, std::uint64_t& dataBytes) {
+    if (line.empty() || line[0] != 'S') return nullptr;
     if (line.size() > static_cast<std::size_t>(ImageFile::kMaxLineChars))
         return "is longer than 255 characters";
-    if (line.size() < 4 || line[0] != 'S') return "is not an S-record";
+    if (line.size() < 4) return "is not an S-record";
     const int address = addressBytes(line[1]);
     if (address == 0) return "has an unknown record type";
     if ((line.size() - 2) % 2 != 0) return "has an odd number of hex digits";

@@ -17,7 +17,8 @@ struct SRecordCheck {
 };
 
 // Checks every line of an S-record file: the record type, the hex digits, the
-// byte count against the line's length and the checksum. A corrupted firmware
+// byte count against the line's length and the checksum. Lines that do not begin
+// with "S" are passed over, as the reader passes over them. A corrupted firmware
 // file must be refused before the receiver is switched into its boot loader.
 SRecordCheck checkSRecordFile(const std::string& path);
 

@@ -44,7 +44,7 @@ TEST(SRecordCheck, NamesTheFirstDamagedLineAndWhatIsWrong) {
         {"S3162D004000000102030405060708090A0B0C0D0E0F05", "has a byte count that does not match its length"},
         {"S3152D004000000102030405060708090A0B0C0D0E0F0", "has an odd number of hex digits"},
         {"S4152D004000000102030405060708090A0B0C0D0E0F05", "has an unknown record type"},
-        {"garbage", "is not an S-record"},
+        {"S3", "is not an S-record"},
         {"S3" + std::string(300, '0'), "is longer than 255 characters"},
     };
     for (const Case& c : cases) {
@@ -54,6 +54,16 @@ TEST(SRecordCheck, NamesTheFirstDamagedLineAndWhatIsWrong) {
         EXPECT_STREQ(check.fault, c.fault);
     }
     EXPECT_STREQ(checkSRecordFile("absent.srec").fault, "cannot be read");
+}
+
+// The reader passes over lines that do not begin with "S": a DOS end-of-file mark
+// (Ctrl-Z), a comment, a stray line of text. The check must not refuse them.
+TEST(SRecordCheck, PassesOverLinesThatDoNotBeginWithS) {
+    TempWorkDir dir;
+    const auto check = checkText(kHeader + "; made by hand\n" + kData + "s3 in lower case\n" + kEnd +
+                                 "\x1a");
+    EXPECT_TRUE(check.intact) << check.fault << " at " << check.faultLine;
+    EXPECT_EQ(check.dataBytes, 16u);
 }
 
 // Records of 47 characters cross the reader's 1 MiB chunks at every offset.
