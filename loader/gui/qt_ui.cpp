@@ -66,6 +66,11 @@ MessageAnswer QtUi::messageBox(const std::string& text, const std::string& title
             box.setDefaultButton(QMessageBox::Ok);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
+        case MessageButtons::OkCancelDefaultCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setDefaultButton(QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
         case MessageButtons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);

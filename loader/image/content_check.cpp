@@ -56,8 +56,9 @@ bool askContentQuestion(Ui& ui, ContentCheck kind, std::string_view filePath,
     std::array<char, 640> text{};
     std::snprintf(text.data(), text.size(), questionFormat(kind), pathText.c_str(),
                   modelText.c_str());
-    return ui.messageBox(text.data(), kContentQuestionTitle, MessageButtons::OkCancel,
-                         MessageIcon::None) == MessageAnswer::Ok;
+    // Enter must not write a file that does not look right: Cancel is the default.
+    return ui.messageBox(text.data(), kContentQuestionTitle, MessageButtons::OkCancelDefaultCancel,
+                         MessageIcon::Warning) == MessageAnswer::Ok;
 }
 
 bool ImageFile::checkContent(ContentCheck kind, bool silent, const ReceiverLink& link, Ui& ui) {

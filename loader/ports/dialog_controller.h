@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -38,6 +39,19 @@ class DialogController {
     // "\n"; empty when nothing. A window shows it; a console prints it each time
     // it changes.
     virtual std::string report() const { return {}; }
+
+    // For a host with no one at the keyboard (the console), who cannot press Cancel.
+    // A dialog that waits for the receiver says how long it has heard nothing that
+    // moved it on: a dialog that ends as soon as it hears (the default) has heard
+    // nothing for as long as it has been open. Such a host ends the dialog through
+    // onReceiverSilent once that is too long; the dialog then ends with Cancel.
+    virtual std::int64_t silentMs(std::int64_t openMs) const { return openMs; }
+    virtual void onReceiverSilent() { onCancel(); }
+
+    // What the dialog shows while it runs, for a host without the dialog's window:
+    // what is being tried or sent, and the percentage done (-1: none).
+    virtual std::string progressText() const { return {}; }
+    virtual int progressPercent() const { return -1; }
 
     bool ended() const { return ended_; }
     DialogResult result() const { return result_; }

@@ -7,8 +7,11 @@ namespace zamel {
 
 class DialogController;
 
-// Buttons, icons and answers of the loader's message boxes.
-enum class MessageButtons { Ok, OkCancel, YesNo };
+// Buttons, icons and answers of the loader's message boxes. The first button is
+// the default one (Enter), except in OkCancelDefaultCancel: a question that guards
+// against a wrong file or lost data has Cancel as its default, and a Ui with no
+// one to ask answers it with Cancel.
+enum class MessageButtons { Ok, OkCancel, YesNo, OkCancelDefaultCancel };
 enum class MessageIcon { None, Information, Warning, Question, Stop };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 enum class DialogResult { Ok, Cancel };
@@ -17,7 +20,7 @@ enum class DialogResult { Ok, Cancel };
 // reference to one Ui; the Qt program passes its window-backed implementation,
 // tests pass a ScriptedUi. Texts are Windows-1252 bytes, as the core keeps them.
 class Ui {
-public:
+  public:
     virtual ~Ui() = default;
 
     virtual MessageAnswer messageBox(const std::string& text, const std::string& title,

@@ -57,6 +57,8 @@ void ConnectDialog::onCancel() {
     endDialog(DialogResult::Cancel);
 }
 
+std::string ConnectDialog::progressText() const { return portText_ + " - " + deviceText_; }
+
 void ConnectDialog::moveToNextProbe() {
     probeRate_ = nextRate(probeRate_);
     if (++rateChanges_ >= kRatesPerPort) {

@@ -28,6 +28,10 @@ class ConnectDialog final : public DialogController {
     void onTimer(int timerId) override;
     void onCancel() override;
 
+    // The port, the device behind it and the rate being tried, for a host without
+    // the dialog's window.
+    std::string progressText() const override;
+
     // The upper field: the port and rate being tried.
     const std::string& portText() const { return portText_; }
     // The lower field.

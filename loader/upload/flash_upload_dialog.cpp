@@ -102,6 +102,7 @@ void FlashUploadDialog::openChosenFile() {
 }
 
 void FlashUploadDialog::startTransfer() {
+    receiverSwitched = true;
     if (!link_.expertUpload) {
         const char* command = uploadCommand(uploadType);
         link_.sendCommand(command);

@@ -69,6 +69,7 @@ class FlashUploadDialog : public TransferDialog {
     FlashLoader* transferEngine() const override { return engine.get(); }
     bool startNextFile() override { return false; }
     std::uint64_t fileTotal() const override { return imageTotal; }
+    const std::string& fileLine() const override { return fileText; }
     std::string& statusField() override { return statusText; }
     void showPercentage(int percent) override;
     const char* chosenPath() const;

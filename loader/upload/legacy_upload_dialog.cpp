@@ -226,6 +226,7 @@ bool LegacyUploadDialog::checkFile(ImageFile& image, const SegmentWindow& window
 }
 
 void LegacyUploadDialog::startTransfer() {
+    receiverSwitched = true;
     if (!link_.expertUpload && !bootBlockPass()) {
         link_.sendCommand("CMD,DBUPLOAD");
         link_.sendCommand("CMD,DBUPLOAD");

@@ -98,6 +98,7 @@ class LegacyUploadDialog final : public TransferDialog {
     bool startNextFile() override;
     void followEngine() override;
     std::uint64_t fileTotal() const override;
+    const std::string& fileLine() const override { return currentFileText; }
     std::string& statusField() override { return statusLine; }
     void showPercentage(int percent) override;
 

@@ -21,7 +21,9 @@ int TransferDialog::percentOf(std::uint64_t sent, std::uint64_t total) {
 
 void TransferDialog::onInit() {
     if (transferEngine() == nullptr) return;
+    percent_ = 0;
     showPercentage(0);
+    heardMs_ = clock_.tickMs();
     startTimer(kTimerId, kTimerPeriodMs);
 }
 
@@ -62,6 +64,7 @@ void TransferDialog::advance(FlashLoader& engine) {
     while (engine.step() && engine.state != FlashLoaderState::AllDone) {
     }
     followEngine();
+    noteEngineMoved(engine);
     if (engine.state == FlashLoaderState::FileDone && !endSent_) {
         sentTotal_ = engine.bytesSent;
         if (!startNextFile()) {
@@ -71,7 +74,8 @@ void TransferDialog::advance(FlashLoader& engine) {
         }
     }
     engine.statusText(statusField());
-    showPercentage(percentOf(engine.bytesSent, fileTotal()));
+    percent_ = percentOf(engine.bytesSent, fileTotal());
+    showPercentage(percent_);
     if (!endSent_) return;
     if (engine.state == FlashLoaderState::AllDone) {
         finishTransfer(engine);
@@ -111,11 +115,40 @@ void TransferDialog::stop(const char* error) {
     endDialog(DialogResult::Cancel);
 }
 
+void TransferDialog::noteEngineMoved(const FlashLoader& engine) {
+    const EngineMark mark{static_cast<int>(engine.state), engine.bytesSent, engine.sectorsErased,
+                          engine.segmentIndex()};
+    if (mark == heardMark_) return;
+    heardMark_ = mark;
+    heardMs_ = clock_.tickMs();
+}
+
+std::int64_t TransferDialog::silentMs(std::int64_t) const {
+    if (transferEngine() == nullptr || ended()) return 0;
+    return clock_.tickMs() - heardMs_;
+}
+
+std::string TransferDialog::report() const {
+    return silentMs(0) >= kSilenceNoticeMs ? kSilenceNotice : "";
+}
+
+void TransferDialog::onReceiverSilent() {
+    if (ended()) return;
+    statusField() = kSilentStatus;
+    link_.autoMode = false;
+    stop(kReceiverSilentText);
+}
+
 void TransferDialog::onCancel() {
     if (ended()) return;
-    if (ui_.messageBox(kStopQuestion, "WARNING", MessageButtons::OkCancel, MessageIcon::Warning) !=
-        MessageAnswer::Ok)
-        return;
+    const std::int64_t askedMs = clock_.tickMs();
+    const MessageAnswer answer =
+        ui_.messageBox(kStopQuestion, "WARNING", MessageButtons::OkCancel, MessageIcon::Warning);
+    // The receiver's answers wait while the user thinks: none of that time is its delay.
+    const std::int64_t thinkingMs = clock_.tickMs() - askedMs;
+    heardMs_ += thinkingMs;
+    endSentMs_ += thinkingMs;
+    if (answer != MessageAnswer::Ok) return;
     stopTimer(kTimerId);
     link_.autoMode = false;
     endDialog(DialogResult::Cancel);

@@ -318,7 +318,7 @@ TEST_F(LoaderAppEndToEnd, BinaryCodeFileAbove16KiBIsErasedAndWrittenWhole) {
     ui.expectChoice("UPLOAD FILE", "Upload File");
     ui.expectMessage(
         dir.file("code.bin") + " does not appear to contain code for Talvane.  Continue?",
-        "WARNING - FIRMWARE PROBLEM", MessageIcon::None, MessageAnswer::Ok);
+        "WARNING - FIRMWARE PROBLEM", MessageIcon::Warning, MessageAnswer::Ok);
     ui.expectMessage(
         "Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\nwith "
         "an UNKNOWN VERSION!",

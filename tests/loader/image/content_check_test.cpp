@@ -99,7 +99,7 @@ TEST_F(ContentCheckTest, OtherProductAsksButStillYieldsTheVersion) {
     for (const auto answer : {MessageAnswer::Ok, MessageAnswer::Cancel}) {
         ImageFile image(writeFile("code.srec", flashCodeText(true)));
         ui.expectMessage(codeQuestion(image.path, "Trailix"), kContentQuestionTitle,
-                         MessageIcon::None, answer);
+                         MessageIcon::Warning, answer);
         EXPECT_EQ(image.checkContent(ContentCheck::FlashCode, false, link, ui),
                   answer == MessageAnswer::Ok);
         EXPECT_EQ(ui.pendingQuestions(), 0u);
@@ -119,7 +119,7 @@ TEST_F(ContentCheckTest, ProductCodeMustBeWrittenAsAsciiDigits) {
     const std::string path = writeFile(
         "code.srec", kHeader + "\n" + s3Line(0x2D004E00, notAscii) + "\nS70500000000FA\n");
     ImageFile image(path);
-    ui.expectMessage(codeQuestion(path, "Trailix"), kContentQuestionTitle, MessageIcon::None,
+    ui.expectMessage(codeQuestion(path, "Trailix"), kContentQuestionTitle, MessageIcon::Warning,
                      MessageAnswer::Cancel);
     EXPECT_FALSE(image.checkContent(ContentCheck::FlashCode, false, link, ui));
     EXPECT_EQ(image.versionMajor, 2u);
@@ -131,7 +131,7 @@ TEST_F(ContentCheckTest, CodeFileWithoutVersionRecordAsks) {
     for (const auto answer : {MessageAnswer::Ok, MessageAnswer::Cancel}) {
         ImageFile image(writeFile("noversion.srec", flashCodeText(false)));
         ui.expectMessage(codeQuestion(image.path, "Trailix"), kContentQuestionTitle,
-                         MessageIcon::None, answer);
+                         MessageIcon::Warning, answer);
         EXPECT_EQ(image.checkContent(ContentCheck::FlashCode, false, link, ui),
                   answer == MessageAnswer::Ok);
         EXPECT_FALSE(image.versionKnown());
@@ -157,15 +157,15 @@ TEST_F(ContentCheckTest, LegacyCodeMarkAndBinaryFlashCode) {
     EXPECT_TRUE(legacy.checkContent(ContentCheck::LegacyCode, false, link, ui));
     for (const auto answer : {MessageAnswer::Ok, MessageAnswer::Cancel}) {
         ImageFile flash(marked);
-        ui.expectMessage(codeQuestion(marked, "Trailix"), kContentQuestionTitle, MessageIcon::None,
-                         answer);
+        ui.expectMessage(codeQuestion(marked, "Trailix"), kContentQuestionTitle,
+                         MessageIcon::Warning, answer);
         EXPECT_EQ(flash.checkContent(ContentCheck::FlashCode, false, link, ui),
                   answer == MessageAnswer::Ok);
         EXPECT_FALSE(flash.versionKnown());
 
         ImageFile other(unmarked);
         ui.expectMessage(codeQuestion(unmarked, "Trailix"), kContentQuestionTitle,
-                         MessageIcon::None, answer);
+                         MessageIcon::Warning, answer);
         EXPECT_EQ(other.checkContent(ContentCheck::LegacyCode, false, link, ui),
                   answer == MessageAnswer::Ok);
     }
@@ -190,8 +190,8 @@ TEST_F(ContentCheckTest, PoiDatabaseHeaderMustBeText) {
             marked[at] = 0xE9;
             const std::string path = writeFile("marked.poi", marked);
             ImageFile image(path);
-            ui.expectMessage(poiQuestion(path, "Trailix"), kContentQuestionTitle, MessageIcon::None,
-                             answer);
+            ui.expectMessage(poiQuestion(path, "Trailix"), kContentQuestionTitle,
+                             MessageIcon::Warning, answer);
             EXPECT_EQ(image.checkContent(ContentCheck::LegacyDatabase, false, link, ui),
                       answer == MessageAnswer::Ok)
                 << at;
@@ -216,7 +216,7 @@ TEST_F(ContentCheckTest, LegacyProbesOfAnSRecordFileLeaveItUnread) {
     expectReadsFromTheStart(code, data);
 
     ImageFile poi(path);
-    ui.expectMessage(poiQuestion(path, "Trailix"), kContentQuestionTitle, MessageIcon::None,
+    ui.expectMessage(poiQuestion(path, "Trailix"), kContentQuestionTitle, MessageIcon::Warning,
                      MessageAnswer::Ok);
     EXPECT_TRUE(poi.checkContent(ContentCheck::LegacyDatabase, false, link, ui));
     expectReadsFromTheStart(poi, data);
@@ -229,7 +229,7 @@ TEST_F(ContentCheckTest, MapMustBeBinary) {
     EXPECT_TRUE(binaryMap.checkContent(ContentCheck::FlashMap, false, link, ui));
     for (const auto answer : {MessageAnswer::Ok, MessageAnswer::Cancel}) {
         ImageFile srecMap(srec);
-        ui.expectMessage(mapQuestion(srec, "Trailix"), kContentQuestionTitle, MessageIcon::None,
+        ui.expectMessage(mapQuestion(srec, "Trailix"), kContentQuestionTitle, MessageIcon::Warning,
                          answer);
         EXPECT_EQ(srecMap.checkContent(ContentCheck::FlashMap, false, link, ui),
                   answer == MessageAnswer::Ok);
@@ -271,10 +271,10 @@ TEST_F(ContentCheckTest, ConfirmationOpensAndChecksTheCodePathItself) {
     // Another product's file: the code question comes first; Cancel ends it there.
     std::strcpy(link.productCode, "038");
     ui.expectMessage(codeQuestion(link.codePath, "Trailix"), kContentQuestionTitle,
-                     MessageIcon::None, MessageAnswer::Cancel);
+                     MessageIcon::Warning, MessageAnswer::Cancel);
     EXPECT_FALSE(confirmFirmwareVersion(link, ui));
     ui.expectMessage(codeQuestion(link.codePath, "Trailix"), kContentQuestionTitle,
-                     MessageIcon::None, MessageAnswer::Ok);
+                     MessageIcon::Warning, MessageAnswer::Ok);
     ui.expectMessage(confirmText(1, 5, 1, 10), kConfirmTitle, MessageIcon::Question,
                      MessageAnswer::Ok);
     EXPECT_TRUE(confirmFirmwareVersion(link, ui));
@@ -292,7 +292,7 @@ TEST_F(ContentCheckTest, ConfirmationOfAFileWithoutVersionSaysItIsUnknown) {
         "VERSION!";
     for (const auto answer : {MessageAnswer::Ok, MessageAnswer::Cancel}) {
         ui.expectMessage(codeQuestion(link.codePath, "Trailix"), kContentQuestionTitle,
-                         MessageIcon::None, MessageAnswer::Ok);
+                         MessageIcon::Warning, MessageAnswer::Ok);
         ui.expectMessage(unknown, kConfirmTitle, MessageIcon::Question, answer);
         EXPECT_EQ(confirmFirmwareVersion(link, ui), answer == MessageAnswer::Ok);
     }
@@ -323,10 +323,10 @@ TEST_F(ContentCheckTest, UploadDialogLineForAMap) {
 
     std::strcpy(link.dataPath, writeFile("map.srec", flashCodeText(false)).c_str());
     ui.expectMessage(mapQuestion(link.dataPath, "Trailix"), kContentQuestionTitle,
-                     MessageIcon::None, MessageAnswer::Cancel);
+                     MessageIcon::Warning, MessageAnswer::Cancel);
     EXPECT_EQ(uploadDialogLine(link, ui), "");
     ui.expectMessage(mapQuestion(link.dataPath, "Trailix"), kContentQuestionTitle,
-                     MessageIcon::None, MessageAnswer::Ok);
+                     MessageIcon::Warning, MessageAnswer::Ok);
     EXPECT_EQ(uploadDialogLine(link, ui), "Updating map to Alpine");
 
     std::strcpy(link.dataPath, dir.file("absent.img").c_str());

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dialog_controller.h"
 #include "test_clocks.h"
@@ -87,10 +88,13 @@ TEST_F(ConsoleUiTest, MessagesArePrintedAndAnsweredFromTheDefault) {
          "[ERROR] COULD NOT OPEN COM PORT -> No\n"},
         {false, MessageButtons::OkCancel, MessageAnswer::Cancel,
          "[ERROR] COULD NOT OPEN COM PORT -> Cancel\n"},
+        // A question whose default is Cancel is never answered OK unseen.
+        {true, MessageButtons::OkCancelDefaultCancel, MessageAnswer::Cancel,
+         "[ERROR] COULD NOT OPEN COM PORT -> Cancel\n"},
     };
     for (const auto& c : cases) {
         std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
-        ConsoleUi ui(file.get(), clock, {c.positive, 0});
+        ConsoleUi ui(file.get(), clock, {.answerPositive = c.positive});
         EXPECT_EQ(
             ui.messageBox("COULD NOT OPEN COM PORT", "ERROR", c.buttons, MessageIcon::Information),
             c.answer);
@@ -117,7 +121,7 @@ TEST_F(ConsoleUiTest, ReportIsPrintedEachTimeItChangesUpToTheEnd) {
 }
 
 TEST_F(ConsoleUiTest, DialogThatCannotEndIsCancelled) {
-    ConsoleUi limited(out.get(), clock, {true, 1000});
+    ConsoleUi limited(out.get(), clock, {.modalLimitMs = 1000});
     CountingDialog endless(-1);
     EXPECT_EQ(limited.runModal(endless), DialogResult::Cancel);
     EXPECT_TRUE(endless.cancelled());
@@ -127,6 +131,88 @@ TEST_F(ConsoleUiTest, DialogThatCannotEndIsCancelled) {
     CountingDialog timerless(1, false);
     EXPECT_EQ(unlimited.runModal(timerless), DialogResult::Cancel);
     EXPECT_TRUE(timerless.cancelled());
+}
+
+// A transfer as the console sees it: one tick a percentage from a list; silent
+// (nothing moves) from a given tick on, when the notice appears.
+class SendingDialog final : public DialogController {
+  public:
+    SendingDialog(std::vector<int> percents, int silentFromTick, const ManualClock& clock)
+        : percents_(std::move(percents)),
+          silentFromTick_(silentFromTick),
+          clock_(clock),
+          heardMs_(clock.tickMs()) {}
+
+    std::string caption() const override { return "Upload status"; }
+    void onInit() override { startTimer(11, 100); }
+    void onTimer(int) override {
+        if (ticks_ < silentFromTick_) heardMs_ = clock_.tickMs();
+        if (++ticks_ >= static_cast<int>(percents_.size())) endDialog(DialogResult::Ok);
+    }
+    void onCancel() override { endDialog(DialogResult::Cancel); }
+    std::int64_t silentMs(std::int64_t) const override { return clock_.tickMs() - heardMs_; }
+    void onReceiverSilent() override {
+        silenceEnded_ = true;
+        endDialog(DialogResult::Cancel);
+    }
+    std::string progressText() const override { return "Uploading code file -  code.srec"; }
+    int progressPercent() const override {
+        return percents_[static_cast<std::size_t>(std::min<int>(ticks_, percents_.size() - 1))];
+    }
+    std::string report() const override {
+        return clock_.tickMs() - heardMs_ >= 300 ? "The receiver does not answer." : "";
+    }
+
+    bool silenceEnded() const { return silenceEnded_; }
+
+  private:
+    std::vector<int> percents_;
+    int silentFromTick_;
+    const ManualClock& clock_;
+    int ticks_ = 0;
+    std::int64_t heardMs_;
+    bool silenceEnded_ = false;
+};
+
+TEST_F(ConsoleUiTest, ProgressIsPrintedEveryTenPercentOrRewrittenOnATerminal) {
+    const std::vector<int> percents = {0, 4, 9, 10, 15, 37, 38, 99, 100};
+    const std::string line = "Uploading code file -  code.srec ";
+    {
+        std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
+        ConsoleUi ui(file.get(), clock, {});
+        SendingDialog dialog(percents, 100, clock);
+        EXPECT_EQ(ui.runModal(dialog), DialogResult::Ok);
+        EXPECT_EQ(contents(file.get()), "[Upload status]\n" + line + "0%\n" + line + "10%\n" +
+                                            line + "30%\n" + line + "90%\n" + line + "100%\n");
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
+    ConsoleUi ui(file.get(), clock, {.terminal = true});
+    SendingDialog dialog(percents, 100, clock);
+    EXPECT_EQ(ui.runModal(dialog), DialogResult::Ok);
+    std::string expected = "[Upload status]\n";
+    for (const int percent : {0, 4, 9, 10, 15, 37, 38, 99, 100}) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%3d%%", percent);
+        expected += "\r" + line + text;
+    }
+    EXPECT_EQ(contents(file.get()), expected + "\n");
+}
+
+TEST_F(ConsoleUiTest, ReceiverSilentTooLongEndsTheDialogAfterTheNotice) {
+    int checkpoints = 0;
+    ConsoleUi ui(out.get(), clock,
+                 {.receiverSilenceLimitMs = 1000, .checkpoint = [&checkpoints] { ++checkpoints; }});
+    SendingDialog dialog(std::vector<int>(100, 5), 3, clock);
+    EXPECT_EQ(ui.runModal(dialog), DialogResult::Cancel);
+    EXPECT_TRUE(dialog.silenceEnded());
+    // Heard last at the third tick (300 ms): silent for 1000 ms at 1300 ms, after 13
+    // ticks, the check before each and the one that gives up.
+    EXPECT_EQ(clock.sleptMs(), 1300);
+    EXPECT_EQ(checkpoints, 14);
+    EXPECT_EQ(contents(out.get()),
+              "[Upload status]\nUploading code file -  code.srec 0%\n"
+              "The receiver does not answer.\n"
+              "zamel: nothing from the receiver for 1 seconds: \"Upload status\" gives up.\n");
 }
 
 }  // namespace

@@ -31,7 +31,10 @@ using testing::ScratchDir;
 using testing::writeFile;
 using zamel::sim::testing::SimProcess;
 
-constexpr std::size_t kVersionRecordOffset = 0xE00;
+// The factory image's records of 20 bytes start 4 bytes past the code's load
+// address, so that one of them starts at 0x2D004E00 and is the version record.
+constexpr std::uint32_t kFactoryBase = 0x2D004004;
+constexpr std::size_t kVersionRecordOffset = 0x2D004E00 - kFactoryBase;
 
 // The standard output of programs started while it lives goes into a pipe, so
 // the test reads what the loader prints and sees it end: the pipe reaches its
@@ -123,8 +126,8 @@ class LoaderHandOffEndToEnd : public ::testing::Test {
         }
         testing::prepareWorkDir(dir.path());
         // The factory firmware of these runs is also the Talvane's program code:
-        // S3 records from 0x2D004000 with the version record at 0x2D004E00.
-        testing::FirmwareImageBuilder factory = testing::amberImage(200, 0x2D004000);
+        // S3 records with the version record at 0x2D004E00.
+        testing::FirmwareImageBuilder factory = testing::amberImage(200, kFactoryBase);
         factory.place(kVersionRecordOffset, std::string("033\0\x03\x0C", 6));
         writeFile(dir.file("tambr312.hex"), factory.build());
         writeFile(dir.file("zamel.ini"), "[Talvane]\nCODE=personal.hex\nVERSION=3.12\nMAP=\nX\n");
