@@ -7,7 +7,7 @@
 namespace zamel {
 
 UploadStatusView::UploadStatusView(UploadStatusFields fields, DialogHost& host)
-    : DialogView(&host), fields_(fields), ui_(std::make_unique<::Ui::UploadStatusView>()) {
+    : DialogView(&host), host_(host), fields_(fields), ui_(std::make_unique<::Ui::UploadStatusView>()) {
     ui_->setupUi(this);
     connect(ui_->cancelButton, &QPushButton::clicked, &host, &DialogHost::reject);
 }
@@ -19,6 +19,9 @@ void UploadStatusView::refresh() {
     ui_->statusField->setText(fromWindows1252(fields_.statusText));
     ui_->progressBar->setValue(fields_.progress);
     ui_->percentField->setText(fromWindows1252(fields_.percentText));
+    const std::string notice = host_.controller().noticeText();
+    ui_->noticeLabel->setText(fromWindows1252(notice));
+    ui_->noticeLabel->setVisible(!notice.empty());
 }
 
 }  // namespace zamel

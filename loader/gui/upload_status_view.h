@@ -23,7 +23,8 @@ struct UploadStatusFields {
 };
 
 // An upload in progress: the file being sent, the "Status" line, the progress bar
-// with the percentage beside it, and "Cancel".
+// with the percentage beside it, the controller's notice when the receiver does not
+// answer, and "Cancel".
 class UploadStatusView final : public DialogView {
   public:
     UploadStatusView(UploadStatusFields fields, DialogHost& host);
@@ -32,6 +33,7 @@ class UploadStatusView final : public DialogView {
     void refresh() override;
 
   private:
+    DialogHost& host_;
     UploadStatusFields fields_;
     std::unique_ptr<::Ui::UploadStatusView> ui_;
 };

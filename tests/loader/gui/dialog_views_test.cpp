@@ -129,6 +129,34 @@ TEST_F(DialogViewTest, UploadTypeDialogsOfferTheirChoices) {
     EXPECT_EQ(plain.uploadType(), cancelledUpload(FlashVariant::Plain));
 }
 
+// Enter takes the default button: the positive one, except where a wrong answer
+// would write a file that does not look right.
+TEST_F(DialogViewTest, MessageBoxesAnswerEnterWithTheirDefaultButton) {
+    const struct {
+        MessageButtons buttons;
+        MessageIcon icon;
+        QMessageBox::Icon shown;
+        MessageAnswer enter;
+    } cases[] = {
+        {MessageButtons::OkCancel, MessageIcon::Question, QMessageBox::Question, MessageAnswer::Ok},
+        {MessageButtons::YesNo, MessageIcon::Information, QMessageBox::Information,
+         MessageAnswer::Yes},
+        {MessageButtons::OkCancelDefaultCancel, MessageIcon::Warning, QMessageBox::Warning,
+         MessageAnswer::Cancel},
+    };
+    for (const auto& c : cases) {
+        user.in("WARNING - FIRMWARE PROBLEM", [shown = c.shown](QWidget* modal) {
+            EXPECT_EQ(static_cast<QMessageBox*>(modal)->icon(), shown);
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        user.start();
+        EXPECT_EQ(rig.ui.messageBox("code.bin does not appear to contain code for Talvane.",
+                                    "WARNING - FIRMWARE PROBLEM", c.buttons, c.icon),
+                  c.enter);
+        EXPECT_TRUE(user.finished()) << user.failure().toStdString();
+    }
+}
+
 TEST(FileDialogFilters, BecomeQtNameFilters) {
     EXPECT_EQ(nameFiltersOf("hex Files (*.hex)|*.hex|Binary Files (*.bin;*.img)|*.bin;*.img|All "
                             "Files (*.*)|*.*||"),
