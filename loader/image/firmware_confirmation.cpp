@@ -37,20 +37,25 @@ bool confirmFirmwareVersion(const ReceiverLink& link, Ui& ui, ImageFile* codeIma
         version = versionOf(image);
         image.close();
     }
-    std::array<char, 160> text{};
+    std::array<char, 200> text{};
+    const bool older =
+        version.known &&
+        (version.major < link.firmwareMajor ||
+         (version.major == link.firmwareMajor && version.minor < link.firmwareMinor));
     if (version.known) {
         std::snprintf(text.data(), text.size(),
                       "Unit currently contains firmware\nversion %d.%02d\n\nThis will "
-                      "overwrite\nwith version %d.%02d",
+                      "overwrite\nwith version %d.%02d%s",
                       static_cast<int>(link.firmwareMajor), static_cast<int>(link.firmwareMinor),
-                      version.major, version.minor);
+                      version.major, version.minor, older ? kOlderVersionNote : "");
     } else {
         std::snprintf(text.data(), text.size(),
                       "Unit currently contains firmware\nversion %d.%02d\n\nThis will "
                       "overwrite\nwith an UNKNOWN VERSION!",
                       static_cast<int>(link.firmwareMajor), static_cast<int>(link.firmwareMinor));
     }
-    return ui.messageBox(text.data(), kConfirmTitle, MessageButtons::OkCancel,
+    return ui.messageBox(text.data(), kConfirmTitle,
+                         older ? MessageButtons::OkCancelDefaultCancel : MessageButtons::OkCancel,
                          MessageIcon::Question) == MessageAnswer::Ok;
 }
 

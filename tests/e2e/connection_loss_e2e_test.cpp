@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "e2e_files.h"
+#include "firmware_confirmation.h"
 #include "flash_upload_dialog.h"
 #include "loader_app.h"
 #include "pty_pair.h"
@@ -53,10 +54,10 @@ class UploadDriving : public ::testing::Test {
         std::snprintf(link.codePath, sizeof link.codePath, "%s", path.c_str());
         link.codeSelected = true;
         ui.expectChoice("UPLOAD FILE", "Upload File");
-        ui.expectMessage(
-            "Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\n"
-            "with version 1.10",
-            "Confirm", MessageIcon::Question, MessageAnswer::Ok);
+        ui.expectMessage(std::string("Unit currently contains firmware\nversion 3.08\n\nThis will "
+                                     "overwrite\nwith version 1.10") +
+                             kOlderVersionNote,
+                         "Confirm", MessageIcon::Question, MessageAnswer::Ok);
     }
 
     // The bytes the receiver took, in order, from its transcript.

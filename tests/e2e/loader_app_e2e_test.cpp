@@ -8,6 +8,7 @@
 
 #include "e2e_files.h"
 #include "fake_device_tree.h"
+#include "firmware_confirmation.h"
 #include "flash_plain_dialog.h"
 #include "loader_app_fixture.h"
 #include "upload_confirm_dialog.h"
@@ -54,10 +55,11 @@ class LoaderAppEndToEnd : public LoaderAppFixture {
             c.choose("YES");
         });
     }
+    // The unit holds 3.08: every file of these tests is older.
     void expectVersionConfirm(const char* fileVersion) {
         ui.expectMessage(std::string("Unit currently contains firmware\nversion 3.08\n\nThis will "
                                      "overwrite\nwith version ") +
-                             fileVersion,
+                             fileVersion + kOlderVersionNote,
                          "Confirm", MessageIcon::Question, MessageAnswer::Ok);
     }
 };

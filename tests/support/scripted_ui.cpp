@@ -30,6 +30,7 @@ void ScriptedUi::expectChoice(std::string caption, std::string choice) {
 MessageAnswer ScriptedUi::messageBox(const std::string& text, const std::string& title,
                                      MessageButtons buttons, MessageIcon icon) {
     askedTexts_.push_back(text);
+    askedButtons_.push_back(buttons);
     if (questions_.empty()) {
         ADD_FAILURE() << "unexpected message box \"" << text << "\" titled \"" << title << "\"";
         return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;

@@ -49,6 +49,8 @@ public:
     }
     const std::vector<std::string>& statusTexts() const { return statusTexts_; }
     const std::vector<std::string>& askedTexts() const { return askedTexts_; }
+    // The buttons of each message box asked, in order.
+    const std::vector<MessageButtons>& askedButtons() const { return askedButtons_; }
     int ticksRun() const { return ticksRun_; }
     // The caption of the modal dialog being run, for a tick hook.
     const std::string& currentCaption() const { return currentCaption_; }
@@ -75,6 +77,7 @@ private:
     std::deque<ExpectedDialog> dialogs_;
     std::vector<std::string> statusTexts_;
     std::vector<std::string> askedTexts_;
+    std::vector<MessageButtons> askedButtons_;
     Clock* clock_ = nullptr;
     std::function<bool(int)> tickHook_;
     int tickLimit_ = 1000;

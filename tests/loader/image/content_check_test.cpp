@@ -31,12 +31,13 @@ std::string mapQuestion(const std::string& path, const char* model) {
     return path + " does not appear to contain map data for " + model + ".  Continue?";
 }
 
-std::string confirmText(int unitMajor, int unitMinor, int fileMajor, int fileMinor) {
-    char text[160];
+std::string confirmText(int unitMajor, int unitMinor, int fileMajor, int fileMinor,
+                        const char* note = "") {
+    char text[200];
     std::snprintf(text, sizeof text,
                   "Unit currently contains firmware\nversion %d.%02d\n\nThis will "
-                  "overwrite\nwith version %d.%02d",
-                  unitMajor, unitMinor, fileMajor, fileMinor);
+                  "overwrite\nwith version %d.%02d%s",
+                  unitMajor, unitMinor, fileMajor, fileMinor, note);
     return text;
 }
 
@@ -260,6 +261,29 @@ TEST_F(ContentCheckTest, ConfirmationShowsBothVersions) {
     link.expertUpload = true;
     ImageFile image(writeFile("code.srec", flashCodeText(true)));
     EXPECT_TRUE(confirmFirmwareVersion(link, ui, &image));
+}
+
+// The file holds version 1.10; against each unit version the question says whether
+// it is older, and only then makes Cancel its default.
+TEST_F(ContentCheckTest, ConfirmationSaysWhenTheFileIsOlderAndThenDefaultsToCancel) {
+    const struct {
+        int unitMajor, unitMinor;
+        bool older;
+    } cases[] = {{1, 5, false}, {1, 10, false}, {1, 11, true}, {2, 0, true}, {0, 99, false}};
+    for (const auto& c : cases) {
+        link.firmwareMajor = c.unitMajor;
+        link.firmwareMinor = c.unitMinor;
+        ImageFile image(writeFile("code.srec", flashCodeText(true)));
+        ASSERT_TRUE(image.checkContent(ContentCheck::FlashCode, true, link, ui));
+        ui.expectMessage(
+            confirmText(c.unitMajor, c.unitMinor, 1, 10, c.older ? kOlderVersionNote : ""),
+            kConfirmTitle, MessageIcon::Question, MessageAnswer::Ok);
+        EXPECT_TRUE(confirmFirmwareVersion(link, ui, &image));
+        EXPECT_EQ(ui.askedButtons().back(), c.older ? MessageButtons::OkCancelDefaultCancel
+                                                    : MessageButtons::OkCancel)
+            << c.unitMajor << "." << c.unitMinor;
+    }
+    EXPECT_EQ(ui.pendingQuestions(), 0u);
 }
 
 TEST_F(ContentCheckTest, ConfirmationOpensAndChecksTheCodePathItself) {
