@@ -1,6 +1,8 @@
 #include "loader_app.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "clock.h"
@@ -14,6 +16,7 @@
 #include "package_file.h"
 #include "receiver_link.h"
 #include "serial_port_map.h"
+#include "transfer_dialog.h"
 #include "ui.h"
 #include "upload_confirm_dialog.h"
 #include "upload_dialog_line.h"
@@ -24,11 +27,18 @@ namespace {
 // The display name of the package's map starts at the eighth character of its line.
 constexpr std::size_t kMapNameColumn = 7;
 
-bool fileCanBeRead(const std::string& path) {
+// Why the file cannot be opened for reading; empty when it can.
+std::string whyUnreadable(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
+    if (file == nullptr) return std::strerror(errno);
     std::fclose(file);
-    return true;
+    return {};
+}
+
+const char* modelNameOf(UnitType unitType) {
+    for (const ReceiverModel& row : ReceiverModelTable)
+        if (row.unitType == unitType) return row.modelName;
+    return "another receiver";
 }
 
 std::string trimmed(const std::string& text) {
@@ -45,32 +55,51 @@ LoaderApp::~LoaderApp() = default;
 
 void LoaderApp::start() {
     readPackage();
+    if (!packageProblem.empty())
+        ui_.setStatusPane(std::string(kPackageFile) + " not used: " + packageProblem);
     if (!packageMissing) autoUpload();
 }
 
 void LoaderApp::readPackage() {
     packageUnitType = 1;
     packageMissing = true;
-    const auto section = readPackageSection(kPackageFile);
-    if (!section) return;
-    packageUnitType = section->unitType;
+    packageProblem.clear();
+    packageMapPath_.clear();
+    packageMapProblem_.clear();
+    const PackageReading reading = readPackageFile(kPackageFile);
+    packageFileFound = reading.fileFound;
+    if (!reading.section) {
+        if (reading.fileFound) packageProblem = whyNoPackage(reading, "");
+        return;
+    }
+    const PackageSection& section = *reading.section;
+    packageUnitType = section.unitType;
 
-    const std::string code = packageValue(section->lines[0], "CODE=");
+    const std::string code = packageValue(section.lines[0], "CODE=");
     link_.codeSelected = !code.empty();
     if (link_.codeSelected) setLinkField(link_.codePath, code);
 
-    const std::string map = packageValue(section->lines[2], "MAP=");
+    const std::string map = packageValue(section.lines[2], "MAP=");
     link_.dataSelected = false;
     if (!map.empty()) {
         setLinkField(link_.dataPath, map);
-        if (fileCanBeRead(link_.dataPath)) {
+        packageMapPath_ = linkFieldText(link_.dataPath);
+        packageMapProblem_ = whyUnreadable(packageMapPath_);
+        if (packageMapProblem_.empty()) {
             link_.dataSelected = true;
-            const std::string& nameLine = section->lines[3];
+            const std::string& nameLine = section.lines[3];
             setLinkField(link_.mapName,
                          nameLine.size() > kMapNameColumn ? nameLine.substr(kMapNameColumn) : "");
         }
     }
     packageMissing = !(link_.codeSelected || link_.dataSelected);
+    if (packageMissing) {
+        const std::string mapProblem = packageMapProblem_.empty()
+                                           ? ""
+                                           : "the map file \"" + packageMapPath_ +
+                                                 "\" cannot be read (" + packageMapProblem_ + ")";
+        packageProblem = whyNoPackage(reading, mapProblem);
+    }
 }
 
 bool LoaderApp::uploadEnabled() const { return packageMissing || link_.expertUpload; }
@@ -95,11 +124,16 @@ void LoaderApp::noteOutcome(UploadOutcome::Kind kind, std::string text) {
     if (sessionListener_) sessionListener_();
 }
 
-void LoaderApp::noteUnfinished(bool ready, const std::string& lastStatus) {
+void LoaderApp::noteUnfinished(const TransferDialog& dialog, bool ready,
+                               const std::string& lastStatus) {
     if (!ready) {
-        noteOutcome(UploadOutcome::Kind::NotStarted, kNothingSent);
+        // Refused by its own checks, or the receiver did not greet once switched.
+        noteOutcome(UploadOutcome::Kind::NotStarted,
+                    dialog.receiverSwitched ? kNoLoaderGreeting : kNothingSent);
+        noteRunOutcome(dialog.receiverSwitched ? RunOutcome::Failed : RunOutcome::Refused);
         return;
     }
+    noteRunOutcome(RunOutcome::Failed);
     std::string text = kNotCompleted;
     if (const std::string status = trimmed(lastStatus); !status.empty())
         text += " (last status: " + status + ")";
@@ -126,8 +160,36 @@ bool LoaderApp::identify(IdentificationSteps steps) {
                               ? kReceiverNotSupported
                               : kIdentificationUnfinished;
         noteOutcome(UploadOutcome::Kind::NotStarted, why);
+        noteRunOutcome(why == kReceiverNotSupported ? RunOutcome::Refused : RunOutcome::NoReceiver,
+                       why == kReceiverNotSupported ? "the receiver is not supported" : "");
     }
     return identified;
+}
+
+void LoaderApp::noteRunOutcome(RunOutcome outcome, std::string note) {
+    if (outcome == RunOutcome::Completed || autoOutcome_ != RunOutcome::Completed) return;
+    autoOutcome_ = outcome;
+    autoOutcomeNote_ = std::move(note);
+}
+
+bool LoaderApp::transferRunning() const {
+    const auto running = [](const TransferDialog* dialog) {
+        return dialog != nullptr && dialog->receiverSwitched && !dialog->ended();
+    };
+    return running(legacyDialog_.get()) || running(flashMapDialog_.get()) ||
+           running(flashPlainDialog_.get());
+}
+
+bool LoaderApp::packageSuitsReceiver() {
+    if (!link_.autoMode || packageMissing || packageUnitType == link_.unitType) return true;
+    ui_.messageBox("Incorrect upload package for unit", "ERROR", MessageButtons::Ok,
+                   MessageIcon::Stop);
+    link_.autoMode = false;
+    noteOutcome(UploadOutcome::Kind::NotStarted, kOtherModelPackage);
+    noteRunOutcome(RunOutcome::Refused, std::string("the package is for the ") +
+                                            modelNameOf(packageUnitType) + ", the receiver is a " +
+                                            std::string(linkFieldText(link_.modelName)));
+    return false;
 }
 
 void LoaderApp::upload() {
@@ -138,9 +200,15 @@ void LoaderApp::upload() {
 void LoaderApp::uploadPass() {
     if (link_.expertUpload) {
         if (!link_.portOpen) link_.open(link_.comIndex, link_.baud, true);
+        // The port's error has been shown: nothing can go on without it.
+        if (!link_.portOpen) {
+            noteOutcome(UploadOutcome::Kind::NotStarted, kNoReceiverFound);
+            noteRunOutcome(RunOutcome::NoReceiver);
+            return;
+        }
         ui_.messageBox("Expert upload mode is turned ON.", "REMINDER", MessageButtons::Ok,
                        MessageIcon::Information);
-    } else if (!identify(IdentificationSteps::All)) {
+    } else if (!identify(IdentificationSteps::All) || !packageSuitsReceiver()) {
         return;
     }
     switch (link_.receiverClass) {
@@ -155,6 +223,7 @@ void LoaderApp::uploadPass() {
             break;
         default:
             noteOutcome(UploadOutcome::Kind::NotStarted, kNoUploadPath);
+            noteRunOutcome(RunOutcome::Refused, "the receiver has no upload path");
             break;
     }
 }
@@ -190,13 +259,16 @@ void LoaderApp::reportLegacyPass() {
         case kLegacyCode:
             report("Upload of CODE complete");
             link_.codeSelected = false;
+            codeSent_ = true;
             break;
         case kLegacyDatabase:
             report("Upload of DATABASE complete");
             link_.dataSelected = false;
+            dataSent_ = true;
             break;
         default:
             report("Upload complete");
+            codeSent_ = dataSent_ = true;
             break;
     }
 }
@@ -204,7 +276,7 @@ void LoaderApp::reportLegacyPass() {
 bool LoaderApp::runLegacyPass() {
     legacyDialog_ = std::make_unique<LegacyUploadDialog>(link_, ui_, clock_, *this, this);
     const bool completed = legacyDialog_->ready && ui_.runModal(*legacyDialog_) == DialogResult::Ok;
-    if (!completed) noteUnfinished(legacyDialog_->ready, legacyDialog_->statusLine);
+    if (!completed) noteUnfinished(*legacyDialog_, legacyDialog_->ready, legacyDialog_->statusLine);
     return completed;
 }
 
@@ -217,21 +289,24 @@ void LoaderApp::uploadToFlashMapping() {
             case kProgramCode:
                 report("Upload of CODE complete");
                 link_.codeSelected = false;
+                codeSent_ = true;
                 break;
             case kBaseMap:
                 report("Upload of BASE MAP complete");
                 link_.dataSelected = false;
+                dataSent_ = true;
                 break;
             case kDetailMap:
                 report("Upload of DETAIL MAP complete");
                 link_.dataSelected = false;
+                dataSent_ = true;
                 break;
             default:
                 report("Upload complete");
                 break;
         }
     } else {
-        noteUnfinished(flashMapDialog_->ready, flashMapDialog_->statusText);
+        noteUnfinished(*flashMapDialog_, flashMapDialog_->ready, flashMapDialog_->statusText);
     }
     flashMapDialog_.reset();
     if (!completed) {
@@ -248,8 +323,16 @@ void LoaderApp::uploadToFlashPlain() {
         flashPlainDialog_->ready && ui_.runModal(*flashPlainDialog_) == DialogResult::Ok;
     if (completed) {
         report("Upload complete");
+        // The file is in: a later "&Upload" must not send it again unasked.
+        if (flashPlainDialog_->uploadType == kProgramCode) {
+            link_.codeSelected = false;
+            codeSent_ = true;
+        } else {
+            link_.dataSelected = false;
+            dataSent_ = true;
+        }
     } else {
-        noteUnfinished(flashPlainDialog_->ready, flashPlainDialog_->statusText);
+        noteUnfinished(*flashPlainDialog_, flashPlainDialog_->ready, flashPlainDialog_->statusText);
     }
     flashPlainDialog_.reset();
     if (!completed) {
@@ -278,13 +361,34 @@ void LoaderApp::mapFollowUp() {
             link_.codeSelected = false;
         }
     }
-    if (!completed) noteUnfinished(flashMapDialog_->ready, flashMapDialog_->statusText);
+    if (!completed)
+        noteUnfinished(*flashMapDialog_, flashMapDialog_->ready, flashMapDialog_->statusText);
     flashMapDialog_.reset();
 }
 
+void LoaderApp::noteFilesNotSent() {
+    const bool codeLeft = codeWanted_ && !codeSent_;
+    const bool dataLeft = dataWanted_ && !dataSent_;
+    if (!codeLeft && !dataLeft) return;
+    std::string note = "the package's ";
+    if (codeLeft) note += "code file " + std::string(linkFieldText(link_.codePath));
+    if (codeLeft && dataLeft) note += " and its ";
+    if (dataLeft) note += "map file " + std::string(linkFieldText(link_.dataPath));
+    noteRunOutcome(RunOutcome::Refused,
+                   note + (codeLeft && dataLeft ? " were" : " was") + " not sent");
+}
+
 void LoaderApp::autoUpload() {
+    autoOutcome_ = RunOutcome::Completed;
+    autoOutcomeNote_.clear();
+    codeWanted_ = link_.codeSelected;
+    dataWanted_ = link_.dataSelected;
+    codeSent_ = dataSent_ = false;
     UploadConfirmDialog confirm(uploadDialogLine(link_, ui_));
-    if (ui_.runModal(confirm) != DialogResult::Ok) return;
+    if (ui_.runModal(confirm) != DialogResult::Ok) {
+        noteRunOutcome(RunOutcome::Refused, "the upload was not confirmed");
+        return;
+    }
     session_.lastUploads.clear();
     link_.expertUpload = false;
     link_.autoMode = true;
@@ -301,6 +405,7 @@ void LoaderApp::autoUpload() {
         uploadPass();
         link_.autoFirstPass = true;
     }
+    noteFilesNotSent();
     link_.autoMode = false;
     link_.codeSelected = false;
     link_.dataSelected = false;

@@ -8,6 +8,7 @@
 #include "identification_sequence.h"
 #include "legacy_phase_source.h"
 #include "package_state.h"
+#include "run_outcome.h"
 #include "session_record.h"
 
 namespace zamel {
@@ -17,6 +18,7 @@ class FlashMapDialog;
 class FlashPlainDialog;
 class LegacyUploadDialog;
 class ReceiverLink;
+class TransferDialog;
 class Ui;
 
 // The loader's one application object: the upload package read from zamel.ini,
@@ -42,6 +44,9 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     static constexpr const char* kNoUploadPath = "Not started: no upload path for this receiver";
     static constexpr const char* kNothingSent = "Not started: nothing was sent";
     static constexpr const char* kNotCompleted = "Did not complete";
+    static constexpr const char* kNoLoaderGreeting =
+        "Not started: the receiver's boot loader did not answer";
+    static constexpr const char* kOtherModelPackage = "Not started: package for another model";
     // The status-bar prompts of the file commands.
     static constexpr const char* kCodeFilePrompt = "Choose file containing binary program code";
     static constexpr const char* kDataFilePrompt = "Choose file containing binary database data";
@@ -58,6 +63,11 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     // link's pending files.
     void readPackage();
 
+    // Whether the working directory holds zamel.ini, and why it gave no upload
+    // package (empty when it gave one or is not there).
+    bool packageFileFound = false;
+    std::string packageProblem;
+
     // The menu commands.
     void selectCodeFile();
     void selectDatabaseFile();
@@ -72,6 +82,13 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     // The NAV 415/420 upload dialog of the running command, or none.
     const LegacyUploadDialog* legacyUploadDialog() const { return legacyDialog_.get(); }
 
+    // How the last automatic upload ended, and what it left undone (empty when that
+    // says nothing more than the outcome).
+    RunOutcome autoOutcome() const { return autoOutcome_; }
+    const std::string& autoOutcomeNote() const { return autoOutcomeNote_; }
+    // An upload dialog is running its transfer: the receiver's flash is being written.
+    bool transferRunning() const;
+
     const ReceiverLink& link() const { return link_; }
     const SessionRecord& session() const { return session_; }
     // Called whenever the session record changes, also in the middle of a command.
@@ -85,8 +102,15 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     // Identification that records the receiver found and, failing, the outcome.
     bool identify(IdentificationSteps steps);
     void noteOutcome(UploadOutcome::Kind kind, std::string text);
-    // A pass whose dialog did not end with OK: never ready, or stopped.
-    void noteUnfinished(bool ready, const std::string& lastStatus);
+    // A pass whose dialog did not end with OK: refused in its preparation, or
+    // stopped after the receiver was switched into its upload mode.
+    void noteUnfinished(const TransferDialog& dialog, bool ready, const std::string& lastStatus);
+    // Keeps the first outcome of the automatic upload that is not Completed.
+    void noteRunOutcome(RunOutcome outcome, std::string note = {});
+    // A package for one model does not go into another.
+    bool packageSuitsReceiver();
+    // The files of the package that the automatic upload did not send.
+    void noteFilesNotSent();
     void uploadToLegacy();
     // Creates the legacy dialog, shows it when ready; true when it ended with OK.
     bool runLegacyPass();
@@ -104,6 +128,16 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     std::unique_ptr<FlashPlainDialog> flashPlainDialog_;
     SessionRecord session_;
     std::function<void()> sessionListener_;
+    // The map file zamel.ini names and why it cannot be read (empty when it can).
+    std::string packageMapPath_;
+    std::string packageMapProblem_;
+    RunOutcome autoOutcome_ = RunOutcome::Completed;
+    std::string autoOutcomeNote_;
+    // The files the automatic upload was asked to send, and those it sent.
+    bool codeWanted_ = false;
+    bool dataWanted_ = false;
+    bool codeSent_ = false;
+    bool dataSent_ = false;
 };
 
 }  // namespace zamel

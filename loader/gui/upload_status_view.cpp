@@ -19,7 +19,7 @@ void UploadStatusView::refresh() {
     ui_->statusField->setText(fromWindows1252(fields_.statusText));
     ui_->progressBar->setValue(fields_.progress);
     ui_->percentField->setText(fromWindows1252(fields_.percentText));
-    const std::string notice = host_.controller().noticeText();
+    const std::string notice = host_.controller().report();
     ui_->noticeLabel->setText(fromWindows1252(notice));
     ui_->noticeLabel->setVisible(!notice.empty());
 }

@@ -1,6 +1,7 @@
 #include "expert_setup_dialog.h"
 
 #include <climits>
+#include <cstdio>
 
 #include "port_settings_file.h"
 #include "receiver_link.h"
@@ -87,6 +88,12 @@ void ExpertSetupDialog::onOk() {
 void ExpertSetupDialog::onSave() {
     if (ended()) return;
     apply();
+    if (portChoice_ == kOtherPortChoice && (portNumber_ < 1 || portNumber_ > kHighestSavedPort)) {
+        char text[160];
+        std::snprintf(text, sizeof text, kPortNotSavedFormat, static_cast<int>(portNumber_));
+        ui_.messageBox(text, kNotAnIntegerTitle, MessageButtons::Ok, MessageIcon::Warning);
+        return;
+    }
     if (!writePortSettings({link_.receiverClass, link_.comIndex, link_.baud})) {
         ui_.messageBox("COULD NOT WRITE\nCONFIGURATION INFO", "ERROR", MessageButtons::Ok,
                        MessageIcon::Information);

@@ -53,6 +53,11 @@ class ExpertSetupDialog final : public DialogController {
     static constexpr const char* kBaudRatesCaption = "Non-Standard Baud Rates";
     static constexpr const char* kNotAnIntegerText = "Please enter an integer.";
     static constexpr const char* kNotAnIntegerTitle = "Expert Setup";
+    // zamel.cfg keeps a port index of at most two digits.
+    static constexpr std::int32_t kHighestSavedPort = 100;
+    static constexpr const char* kPortNotSavedFormat =
+        "COM %d cannot be saved: zamel.cfg keeps COM 1 to COM 100.\nPlease enter a port "
+        "number from 1 to 100.";
 
     // Fills the choices from the link and looks at the serial ports present.
     ExpertSetupDialog(ReceiverLink& link, Ui& ui);
@@ -66,7 +71,8 @@ class ExpertSetupDialog final : public DialogController {
     // An integer here is an optional sign and decimal digits, blanks allowed around them,
     // of at most 2147483647 in size; anything else gets "Please enter an integer.".
     void onOk();
-    // Applies, writes zamel.cfg, then closes as "OK" does.
+    // Applies, writes zamel.cfg, then closes as "OK" does. A "COM" port number that
+    // the file cannot keep is refused with its own message, and the dialog stays open.
     void onSave();
     // The buttons by caption, "OK" (the default) first, for hosts that press them by name.
     std::vector<std::string> choices() const override {

@@ -21,8 +21,11 @@ struct PortSettings {
 void readPortSettings(PortSettings& settings);
 
 // Replaces the file in one step: the line goes to a temporary file beside it, which is
-// then renamed over it, so a failure leaves the old file as it was. False when the file
-// could not be written, or when a value is too wide for its field to be read back.
+// then renamed over it, so a failure leaves the old file as it was. A zamel.cfg that is
+// a symbolic link is followed: its file is replaced and the link stays. Where no
+// temporary file can be made beside the file (a directory the user may not write to),
+// the file is written in place. False when the file could not be written, or when a
+// value is too wide for its field to be read back.
 bool writePortSettings(const PortSettings& settings);
 
 }  // namespace zamel

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "display_probe.h"
 #include "tagwright_command_line.h"
 #include "tagwright_program.h"
 
@@ -22,6 +23,13 @@ int main(int argc, char** argv) {
             return 2;
         case tagwright::CommandLine::Action::Run:
             break;
+    }
+    // Tagwright is a window and nothing else: without a display it says so.
+    if (!tagwright::displayAvailable()) {
+        std::fprintf(stderr,
+                     "Tagwright needs a display: no X server or Wayland compositor answers here "
+                     "(DISPLAY, WAYLAND_DISPLAY). Start it from your desktop session.\n");
+        return 1;
     }
     QApplication application(argc, argv);
     return tagwright::runTagwright(

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 #include "expert_setup_dialog.h"
@@ -28,8 +29,9 @@ class PackageFileTest : public ::testing::Test {
 
 TEST_F(PackageFileTest, SectionNameMatchesAModelWithoutRegardToCaseAfterOtherSections) {
     writeWholeFile("map.img", "map");
-    package("[Other]\nCODE=other.hex\nx\nMAP=other.img\n1234567Other\n"
-            "[tRaIlIx]\r\nCODE=trailix.hex\r\nVERSION\r\nMAP=map.img\r\nNAMEKEYTrailix map\r\n");
+    package(
+        "[Other]\nCODE=other.hex\nx\nMAP=other.img\n1234567Other\n"
+        "[tRaIlIx]\r\nCODE=trailix.hex\r\nVERSION\r\nMAP=map.img\r\nNAMEKEYTrailix map\r\n");
     app.readPackage();
     EXPECT_FALSE(app.packageMissing);
     EXPECT_EQ(app.packageUnitType, 10);
@@ -56,16 +58,81 @@ TEST_F(PackageFileTest, LinesAreReadInFixedWidthPieces) {
     // line, so the piece must start with '['; a 79-character read cuts CODE= short.
     const std::string longPath(90, 'c');
     package(std::string(39, '-') + "[PLT430]\nCODE=" + longPath + "\n");
-    const auto section = readPackageSection("zamel.ini");
+    const auto section = readPackageFile("zamel.ini").section;
     ASSERT_TRUE(section);
     EXPECT_EQ(section->unitType, 5);
     EXPECT_EQ(section->lines[0], "CODE=" + std::string(74, 'c'));
     EXPECT_EQ(section->lines[1], std::string(16, 'c'));
     EXPECT_EQ(packageValue("code=x", "CODE="), "");
     // No file, or no section of a known model: no package.
-    EXPECT_FALSE(readPackageSection("absent.ini"));
+    EXPECT_FALSE(readPackageFile("absent.ini").fileFound);
     package("[Talvane 2]\nCODE=x\n");
-    EXPECT_FALSE(readPackageSection("zamel.ini"));
+    EXPECT_FALSE(readPackageFile("zamel.ini").section);
+}
+
+// A zamel.ini that yields no package says why; the window's status bar says it
+// was not used.
+TEST_F(PackageFileTest, FileWithoutAPackageSaysWhy) {
+    const struct {
+        std::string text;
+        std::string problem;
+    } cases[] = {
+        {"[Talvan]\nCODE=c.srec\n[Other]\n",
+         "no section names a receiver model (it has [Talvan], [Other]); the models are "
+         "[NAV415/420], [PLT430], [Geodra2], [Talvane], [Talvane GPS], [Trailix], "
+         "[Trailix Map/Pro], [KX 524]"},
+        {"[Talvane]\n\nCODE=c.srec\nVERSION=1\nMAP=m.img\n",
+         "line 1 after [Talvane] is not \"CODE=...\" but empty; line 3 after [Talvane] is not "
+         "\"MAP=...\" but \"VERSION=1\""},
+        {"[talvane]\nMAP=m.img\nVERSION=1\nCODE=c.srec\nKEY\n",
+         "line 1 after [talvane] is not \"CODE=...\" but \"MAP=m.img\"; line 3 after [talvane] "
+         "is not \"MAP=...\" but \"CODE=c.srec\""},
+        {"[Talvane]\nCODE=\nV\nMAP=absent.img\nNAMEKEYName\n",
+         "\"CODE=\" names no file; the map file \"absent.img\" cannot be read (No such file or "
+         "directory)"},
+        {"[Talvane]\nCODE=\n",
+         "\"CODE=\" names no file; the file ends before line 3 (\"MAP=...\")"},
+    };
+    for (const auto& c : cases) {
+        package(c.text);
+        ScriptedUi statusUi;
+        ReceiverLink statusLink{statusUi, clock};
+        LoaderApp fresh{statusLink, statusUi, clock};
+        fresh.start();
+        EXPECT_TRUE(fresh.packageMissing) << c.text;
+        EXPECT_EQ(fresh.packageProblem, c.problem) << c.text;
+        ASSERT_EQ(statusUi.statusTexts().size(), 1u) << c.text;
+        EXPECT_EQ(statusUi.statusTexts()[0], "zamel.ini not used: " + c.problem);
+    }
+    // No file at all is no problem to report.
+    ::unlink("zamel.ini");
+    app.start();
+    EXPECT_FALSE(app.packageFileFound);
+    EXPECT_EQ(app.packageProblem, "");
+    EXPECT_TRUE(ui.statusTexts().empty());
+}
+
+// A package written on Windows reads as its twin with LF line ends, whatever the
+// lengths of its lines: a CR LF split by a read is still one line end.
+TEST_F(PackageFileTest, CrLfReadsAsLfWhateverTheLineLengths) {
+    const auto lines = [](const std::string& text) {
+        writeWholeFile("zamel.ini", text);
+        const auto section = readPackageFile("zamel.ini").section;
+        return section ? section->lines : std::array<std::string, 4>{"no section"};
+    };
+    for (std::size_t headerLength = 30; headerLength <= 42; ++headerLength) {
+        for (std::size_t codeLength = 70; codeLength <= 85; ++codeLength) {
+            const std::string header = "[KX 524]" + std::string(headerLength - 8, ' ');
+            const std::string code = "CODE=" + std::string(codeLength - 5, 'c');
+            std::string lf = header + "\n" + code + "\nVERSION\nMAP=m.img\nNAMEKEY\n";
+            std::string crlf;
+            for (const char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+            EXPECT_EQ(lines(crlf), lines(lf)) << headerLength << " " << codeLength;
+        }
+    }
+    // And the lines are the ones written when they fit a read.
+    package("[KX 524]\r\nCODE=" + std::string(73, 'c') + "\r\nVERSION\r\nMAP=m.img\r\nNAMEKEY\r\n");
+    EXPECT_EQ(readPackageFile("zamel.ini").section->lines[2], "MAP=m.img");
 }
 
 TEST_F(PackageFileTest, ExpertModeEnablesUploadBesideAPackageAndAutoTurnsItOff) {

@@ -157,10 +157,6 @@ TEST_F(ExpertSetupDialogTest, ClosingWithExpertUploadOnForgetsTheChosenFiles) {
 
 TEST_F(ExpertSetupDialogTest, FailedSaveKeepsTheOldFile) {
     ASSERT_TRUE(testing::writeWholeFile("zamel.cfg", kOldLine));
-    // Index 100 takes three characters and would be read back as another port.
-    saveFailing("101");
-    EXPECT_EQ(fileText("zamel.cfg"), kOldLine);
-
     // A write cut short, here by the file size limit.
     rlimit limit{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -176,6 +172,68 @@ TEST_F(ExpertSetupDialogTest, FailedSaveKeepsTheOldFile) {
     std::filesystem::create_directory("zamel.cfg");
     saveFailing("3");
     EXPECT_TRUE(std::filesystem::is_directory("zamel.cfg"));
+}
+
+// The file keeps a port index of two digits: "Save" says which numbers it can keep
+// instead of failing to write, and the dialog stays open to correct it.
+TEST_F(ExpertSetupDialogTest, SaveRefusesAPortNumberTheFileCannotKeep) {
+    ASSERT_TRUE(testing::writeWholeFile("zamel.cfg", kOldLine));
+    const struct {
+        const char* number;
+        const char* line;  // nullptr: refused
+    } cases[] = {{"101", nullptr}, {"0", nullptr}, {"-3", nullptr}, {"100", " 5 99     4800\n"},
+                 {"1", " 5  0     4800\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        ExpertSetupDialog dialog(link, ui);
+        dialog.setUnitChoice(kTalvane);
+        dialog.setPortChoice(kOtherPort);
+        dialog.setPortNumberText(c.number);
+        if (c.line == nullptr)
+            ui.expectMessage(std::string("COM ") + c.number +
+                                 " cannot be saved: zamel.cfg keeps COM 1 to COM 100.\nPlease "
+                                 "enter a port number from 1 to 100.",
+                             "Expert Setup", MessageIcon::Warning);
+        dialog.onSave();
+        EXPECT_EQ(ui.pendingQuestions(), 0u);
+        EXPECT_EQ(dialog.ended(), c.line != nullptr);
+        EXPECT_EQ(fileText("zamel.cfg"), c.line != nullptr ? c.line : kOldLine);
+    }
+}
+
+// A zamel.cfg that is a link keeps being one, and its file takes the settings,
+// even where no temporary file can be made beside that file: here the name of the
+// temporary file would be too long for the directory.
+TEST_F(ExpertSetupDialogTest, SaveFollowsALinkAndWritesInPlaceWhenItMust) {
+    namespace fs = std::filesystem;
+    fs::create_directory("settings");
+    long files = 0;
+    for (const std::string& name : {std::string("zamel.cfg"), std::string(250, 'c')}) {
+        SCOPED_TRACE(name.size());
+        const std::string file = "settings/" + name;
+        ASSERT_TRUE(testing::writeWholeFile(file, kOldLine));
+        fs::remove("zamel.cfg");
+        fs::create_symlink(file, "zamel.cfg");
+        ExpertSetupDialog dialog(link, ui);
+        dialog.setUnitChoice(kTalvane);
+        dialog.setPortChoice(2);
+        dialog.onSave();
+        EXPECT_EQ(ui.pendingQuestions(), 0u);
+        EXPECT_TRUE(fs::is_symlink("zamel.cfg"));
+        EXPECT_EQ(fileText(file.c_str()), " 5  2     4800\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator("settings"), fs::directory_iterator()),
+                  ++files)
+            << "no temporary file left";
+    }
+    // A link whose file is not there yet: the file is made where it leads.
+    fs::remove("zamel.cfg");
+    fs::create_symlink("settings/new.cfg", "zamel.cfg");
+    ExpertSetupDialog dialog(link, ui);
+    dialog.setUnitChoice(kTalvane);
+    dialog.setPortChoice(3);
+    dialog.onSave();
+    EXPECT_TRUE(fs::is_symlink("zamel.cfg"));
+    EXPECT_EQ(fileText("settings/new.cfg"), " 5  3     4800\n");
 }
 
 }  // namespace

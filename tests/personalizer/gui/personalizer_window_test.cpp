@@ -403,6 +403,22 @@ TEST_F(TagwrightWindowTest, ReadMeThatCannotBeShownIsNamed) {
     EXPECT_EQ(runProgram(), 0);
 }
 
+// Without a display that answers, the program says it needs one and ends with
+// status 1, instead of Qt's abort.
+TEST(TagwrightProgram, SaysItNeedsADisplayWhenNoneAnswers) {
+    const std::string command = std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
+                                "DISPLAY=:4242 " + TAGWRIGHT_PROGRAM_DIR + "/Tagwright 2>&1";
+    std::FILE* program = ::popen(command.c_str(), "r");
+    ASSERT_NE(program, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, program) != nullptr) output += buffer;
+    const int status = ::pclose(program);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << output;
+    EXPECT_EQ(output.rfind("Tagwright needs a display", 0), 0u) << output;
+}
+
 }  // namespace
 }  // namespace tagwright
 
