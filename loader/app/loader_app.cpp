@@ -14,6 +14,7 @@
 #include "legacy_upload_dialog.h"
 #include "link_field_text.h"
 #include "package_file.h"
+#include "package_preflight.h"
 #include "receiver_link.h"
 #include "serial_port_map.h"
 #include "transfer_dialog.h"
@@ -378,12 +379,38 @@ void LoaderApp::noteFilesNotSent() {
                    note + (codeLeft && dataLeft ? " were" : " was") + " not sent");
 }
 
+bool LoaderApp::packageFilesUsable() {
+    std::string problem;
+    if (!packageMapProblem_.empty()) {
+        // A map file the package names is not skipped in silence.
+        const PackageUploadFile map = packageDataFile(packageUnitType, packageMapPath_);
+        const PreflightResult result = preflightUploadFile(map.path, map.role);
+        const std::string reason =
+            result.ok ? "It could not be read when zamel started: start zamel again to use it."
+                      : result.reason;
+        showPreflightRefusal(ui_, map.errorText, map.path, reason);
+        problem = map.path + ": " + reason;
+    } else {
+        problem = refuseUnusablePackageFile(
+            ui_, packageUnitType,
+            packageUploadFiles(packageUnitType, link_.codeSelected,
+                               std::string(linkFieldText(link_.codePath)), link_.dataSelected,
+                               std::string(linkFieldText(link_.dataPath))));
+    }
+    if (problem.empty()) return true;
+    session_.lastUploads.clear();
+    noteOutcome(UploadOutcome::Kind::NotStarted, kPackageFileUnusable);
+    noteRunOutcome(RunOutcome::Refused, problem);
+    return false;
+}
+
 void LoaderApp::autoUpload() {
     autoOutcome_ = RunOutcome::Completed;
     autoOutcomeNote_.clear();
     codeWanted_ = link_.codeSelected;
     dataWanted_ = link_.dataSelected;
     codeSent_ = dataSent_ = false;
+    if (!packageMissing && !packageFilesUsable()) return;
     UploadConfirmDialog confirm(uploadDialogLine(link_, ui_));
     if (ui_.runModal(confirm) != DialogResult::Ok) {
         noteRunOutcome(RunOutcome::Refused, "the upload was not confirmed");

@@ -47,6 +47,8 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     static constexpr const char* kNoLoaderGreeting =
         "Not started: the receiver's boot loader did not answer";
     static constexpr const char* kOtherModelPackage = "Not started: package for another model";
+    static constexpr const char* kPackageFileUnusable =
+        "Not started: a file of the package cannot be used";
     // The status-bar prompts of the file commands.
     static constexpr const char* kCodeFilePrompt = "Choose file containing binary program code";
     static constexpr const char* kDataFilePrompt = "Choose file containing binary database data";
@@ -109,6 +111,10 @@ class LoaderApp final : public PackageState, public LegacyPhaseSource {
     void noteRunOutcome(RunOutcome outcome, std::string note = {});
     // A package for one model does not go into another.
     bool packageSuitsReceiver();
+    // Every file the package's automatic upload will send is checked whole before
+    // any receiver is touched, and a map file it names that cannot be read is
+    // refused too; false after a refusal.
+    bool packageFilesUsable();
     // The files of the package that the automatic upload did not send.
     void noteFilesNotSent();
     void uploadToLegacy();

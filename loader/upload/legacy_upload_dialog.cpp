@@ -148,7 +148,9 @@ bool LegacyUploadDialog::decideDatabase() {
                 includeDatabase = false;
                 break;
             case kCustomDatabase: {
-                if (ui_.messageBox(kCustomDatabaseQuestion, "Database", MessageButtons::OkCancel,
+                // Losing the user's own database is never the default.
+                if (ui_.messageBox(kCustomDatabaseQuestion, "Database",
+                                   MessageButtons::OkCancelDefaultCancel,
                                    MessageIcon::Warning) != MessageAnswer::Ok)
                     return false;
                 const auto file = ui_.openFile("Select data file", "bin", kBinaryFileFilter,

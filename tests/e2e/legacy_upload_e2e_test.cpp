@@ -77,6 +77,11 @@ class LegacyUploadEndToEnd : public LoaderAppFixture {
     void expectCustomQuestion(MessageAnswer answer) {
         ui.expectMessage(LegacyUploadDialog::kCustomDatabaseQuestion, "Database",
                          MessageIcon::Warning, answer);
+        // Losing the user's database is never the default answer.
+        ui.setQuestionHook([this](const std::string& title) {
+            if (title != "Database") return;
+            EXPECT_EQ(ui.askedButtons().back(), MessageButtons::OkCancelDefaultCancel);
+        });
     }
 };
 

@@ -352,5 +352,27 @@ TEST_F(LoaderAppEndToEnd, PlainBaseMapLimitIsTheLastByteOfTheUnitsSpace) {
     }
 }
 
+// Once its file is in, a Talvane GPS upload is no longer pending: the next
+// "&Upload" asks what to send instead of sending the same file again.
+TEST_F(LoaderAppEndToEnd, CompletedUploadToTalvaneGpsIsNotSentAgainUnasked) {
+    startReceiver({"--model", "Talvane GPS"});
+    const auto code = codeImageBytes(5'000, 23, "033", 3, 9);
+    setLinkPath(writeCodeSRecords(dir.path(), "code.srec", code));
+
+    ui.expectChoice("UPLOAD FILE", "Upload File");
+    ui.expectMessage("Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\nwith "
+                     "version 3.09",
+                     "Confirm", MessageIcon::Question, MessageAnswer::Ok);
+    expectStatus("Upload complete");
+    app.upload();
+    EXPECT_FALSE(link.codeSelected);
+
+    ui.expectChoice("Select upload type", "Cancel");
+    app.upload();
+    EXPECT_EQ(ui.pendingQuestions(), 0u);
+    EXPECT_EQ(transferred(1), code);
+    EXPECT_FALSE(transferHappened(2));
+}
+
 }  // namespace
 }  // namespace zamel::testing

@@ -31,6 +31,7 @@ MessageAnswer ScriptedUi::messageBox(const std::string& text, const std::string&
                                      MessageButtons buttons, MessageIcon icon) {
     askedTexts_.push_back(text);
     askedButtons_.push_back(buttons);
+    if (questionHook_) questionHook_(title);
     if (questions_.empty()) {
         ADD_FAILURE() << "unexpected message box \"" << text << "\" titled \"" << title << "\"";
         return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;

@@ -40,6 +40,11 @@ public:
     // receiver here. Returning false presses Cancel instead of ticking.
     void setTickHook(std::function<bool(int tick)> hook) { tickHook_ = std::move(hook); }
     void setTickLimit(int ticks) { tickLimit_ = ticks; }
+    // Called as each message box is asked, with its title, before it is answered:
+    // a test plays the time the user takes here.
+    void setQuestionHook(std::function<void(const std::string& title)> hook) {
+        questionHook_ = std::move(hook);
+    }
     // Between ticks, run a dialog as soon as its port has bytes (needs a real clock).
     void setWakeOnInput(bool wake) { wakeOnInput_ = wake; }
 
@@ -80,6 +85,7 @@ private:
     std::vector<MessageButtons> askedButtons_;
     Clock* clock_ = nullptr;
     std::function<bool(int)> tickHook_;
+    std::function<void(const std::string&)> questionHook_;
     int tickLimit_ = 1000;
     int ticksRun_ = 0;
     std::string currentCaption_;

@@ -1,6 +1,7 @@
 #include "loader_app.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <string>
@@ -160,6 +161,22 @@ TEST_F(PackageFileTest, ExpertModeEnablesUploadBesideAPackageAndAutoTurnsItOff) 
     EXPECT_FALSE(link.autoMode || link.codeSelected);
     EXPECT_TRUE(app.uploadEnabled() == app.packageMissing);
     EXPECT_EQ(ui.pendingQuestions(), 0u);
+}
+
+// Expert mode goes no further than the port that will not open: no reminder, no
+// questions about files for a receiver that cannot be reached.
+TEST_F(PackageFileTest, ExpertUploadStopsWhenItsPortWillNotOpen) {
+    ASSERT_EQ(::symlink((dir.path() + "/no-such-tty").c_str(), "COM1"), 0);
+    link.expertUpload = true;
+    link.receiverClass = ReceiverClass::FlashMapping;
+    ui.expectMessage("COULD NOT OPEN COM PORT\nCOM1 " + dir.path() +
+                         "/no-such-tty (through COM1 in the working directory): no device",
+                     "ERROR", MessageIcon::Information);
+    app.upload();
+    EXPECT_EQ(ui.pendingQuestions(), 0u);
+    EXPECT_EQ(ui.askedTexts().size(), 1u);
+    ASSERT_EQ(app.session().lastUploads.size(), 1u);
+    EXPECT_EQ(app.session().lastUploads[0].text, LoaderApp::kNoReceiverFound);
 }
 
 }  // namespace
