@@ -75,8 +75,9 @@ Corvath hand-held receiver on a serial port.
 zamel works in the current directory: zamel.cfg (the expert setup), zamel.ini
 (an upload package, run at once) and DEBUG.OUT (the log of the last transfer)
 are there. COM1 to COM4 are COMn links there, else the serial ports present,
-USB adapters first. Without a display zamel runs the package on the console.
-The manual page zamel(1) says more.
+USB adapters first. Without a display zamel runs the package on the console
+and its exit status says how the run ended (0 complete, 1 failed, 2 refused,
+3 no receiver, 4 no package, 130 stopped). The manual page zamel(1) says more.
 )";
 }
 
