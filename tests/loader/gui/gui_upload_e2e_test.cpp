@@ -149,7 +149,7 @@ TEST_F(GuiUpload, FileOnTheCommandLineIsTheCodeFileTheUploadSends) {
     });
     user.answer(
         "Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\nwith "
-        "version 1.12",
+        "version 1.12\n\nTHIS IS AN OLDER VERSION THAN THE UNIT'S!",
         "Confirm", QMessageBox::Question);
     user.answer("Upload of CODE complete", "STATUS", QMessageBox::Information);
     run(dir.file("personal.srec"));
