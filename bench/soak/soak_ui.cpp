@@ -30,7 +30,7 @@ MessageAnswer SoakUi::messageBox(const std::string& text, const std::string& tit
     MessageAnswer answer = MessageAnswer::Ok;
     if (buttons == MessageButtons::YesNo) {
         answer = MessageAnswer::Yes;
-    } else if (buttons == MessageButtons::OkCancel && title == kContentWarningTitle &&
+    } else if (buttons == MessageButtons::OkCancelDefaultCancel && title == kContentWarningTitle &&
                !answers_.trustsFiles) {
         answer = MessageAnswer::Cancel;
     }

@@ -35,10 +35,12 @@ TEST(SoakUi, AnswersLikeACarefulUserAndKeepsEveryMessage) {
         MessageAnswer expected;
     };
     const Case cases[] = {
-        {false, "WARNING - FIRMWARE PROBLEM", MessageButtons::OkCancel, MessageAnswer::Cancel},
-        {true, "WARNING - FIRMWARE PROBLEM", MessageButtons::OkCancel, MessageAnswer::Ok},
+        {false, "WARNING - FIRMWARE PROBLEM", MessageButtons::OkCancelDefaultCancel,
+         MessageAnswer::Cancel},
+        {true, "WARNING - FIRMWARE PROBLEM", MessageButtons::OkCancelDefaultCancel,
+         MessageAnswer::Ok},
         {false, "Confirm", MessageButtons::OkCancel, MessageAnswer::Ok},
-        {false, "Database", MessageButtons::OkCancel, MessageAnswer::Ok},
+        {false, "Database", MessageButtons::OkCancelDefaultCancel, MessageAnswer::Ok},
         {false, "Upload", MessageButtons::YesNo, MessageAnswer::Yes},
         {false, "STATUS", MessageButtons::Ok, MessageAnswer::Ok},
     };
