@@ -296,8 +296,19 @@ bool FlashLoader::onErasing() {
     }
     if (reply == kSectorErased) {
         ++sectorsErased;
+        // Each sector shows the erase is under way: the silence limit starts anew.
+        noteSendTime();
         debugLog.line("ERASING - sector erased");
-    } else if (reply != kSerialNoData) {
+    } else if (reply == kSerialNoData) {
+        // The answer that ends the erase was lost: the unit takes the erase frame
+        // again and answers it, rather than leave the engine waiting for ever.
+        if (timedOut(kErasingTimeoutSeconds)) {
+            sendEraseFrame();
+            state = FlashLoaderState::EraseAdr;
+            debugLog.line("ERASING - timeout, erase again");
+            return true;
+        }
+    } else {
         debugLog.line("ERASING - error %04x", reply);
     }
     return moreWaiting();

@@ -42,11 +42,14 @@ class FlashLoader {
 
     // Time-outs: a resend fires once the whole-second difference exceeds the limit,
     // i.e. 2, 3, 5 and 3 seconds after the last send. A record whose second
-    // acknowledgement is lost is sent again after the record limit as well.
+    // acknowledgement is lost is sent again after the record limit as well, and an
+    // erase whose end is never reported after the erasing limit.
     static constexpr std::int64_t kEraseCmdTimeoutSeconds = 1;
     static constexpr std::int64_t kEraseAdrTimeoutSeconds = 2;
     static constexpr std::int64_t kWaitRecTimeoutSeconds = 4;
     static constexpr std::int64_t kSendEndTimeoutSeconds = 2;
+    // No sector report and no end of the erase for this long: the erase goes again.
+    static constexpr std::int64_t kErasingTimeoutSeconds = 9;
 
     // Erases from the first segment's window start to `eraseEnd`, or further when
     // a record (pad byte included) lies beyond it; 0 erases up to the last record.

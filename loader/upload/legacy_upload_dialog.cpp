@@ -145,6 +145,13 @@ bool LegacyUploadDialog::decideDatabase() {
         bootReloadNeeded = true;
         switch (link_.databaseRegion) {
             case kNoDatabaseInformation:
+                // A database the user chose would silently stay behind while the
+                // upload is reported complete: refuse the pass instead.
+                if (uploadType == kLegacyCodeAndDatabase && link_.dataPath[0] != '\0') {
+                    showError(ui_, kNoDatabaseInformationText, MessageIcon::Stop);
+                    fileRefused = true;
+                    return false;
+                }
                 includeDatabase = false;
                 break;
             case kCustomDatabase: {

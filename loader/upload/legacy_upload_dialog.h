@@ -45,6 +45,10 @@ class LegacyUploadDialog final : public TransferDialog {
     static constexpr std::uint32_t kBootBlockAddress = 0x70000;
     static constexpr std::uint32_t kCodeEnd = 0x9FFFF;
     static constexpr std::uint32_t kDatabaseEnd = 0x1FFFFF;
+    static constexpr const char* kNoDatabaseInformationText =
+        "The receiver holds no database information, so no database can go with the "
+        "program code.\nUpload the program code alone, or the database alone.\n\n"
+        "Nothing was sent to the receiver.";
     static constexpr const char* kCustomDatabaseQuestion =
         "The receiver contains a custom database.\nThis will be lost.\nContinue?";
 

@@ -63,6 +63,14 @@ void TransferDialog::advance(FlashLoader& engine) {
     // AllDone starts the protocol over on the next step: the dialog stops there.
     while (engine.step() && engine.state != FlashLoaderState::AllDone) {
     }
+    // The engine ends in these states for good: waiting on would only hide it.
+    if (engine.state == FlashLoaderState::NoPort ||
+        engine.state == FlashLoaderState::InvalidFlash) {
+        engine.statusText(statusField());
+        link_.autoMode = false;
+        stop(engine.state == FlashLoaderState::NoPort ? kNoPortText : kInvalidFlashText);
+        return;
+    }
     followEngine();
     noteEngineMoved(engine);
     if (engine.state == FlashLoaderState::FileDone && !endSent_) {

@@ -40,6 +40,12 @@ class TransferDialog : public DialogController {
     static constexpr const char* kNoEndAcknowledgeText =
         "The receiver did not confirm the end of the upload.\n"
         "The upload may be incomplete: upload the file again.";
+    static constexpr const char* kNoPortText =
+        "The port reported an error before the upload could begin (NO PORT).\n"
+        "The upload did not complete: check the cable and upload the file again.";
+    static constexpr const char* kInvalidFlashText =
+        "The receiver cannot take this upload (INVALID FLASH).\n"
+        "The upload did not complete.";
     static constexpr const char* kPlanNotSentText =
         "The receiver confirmed an end before every record of the upload was sent.\n"
         "The upload did not complete: upload the file again.";

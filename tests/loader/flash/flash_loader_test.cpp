@@ -409,6 +409,26 @@ INSTANTIATE_TEST_SUITE_P(States, TimeoutTest,
                                            TimeoutCase{"SendEnd", S::SendEnd, 3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A lost end of the erase must not leave the engine waiting for ever; a sector
+// report shows the erase is still going.
+TEST_F(FlashLoaderTest, ErasingSilentPastItsLimitSendsTheEraseAgain) {
+    startCode(100);
+    const Bytes erase = reach(S::EraseAdr);
+    unitSends({0x55});
+    runEngine();
+    ASSERT_EQ(engine->state, S::Erasing);
+    clock.advanceMs(9000);
+    unitSends({0x8F});
+    runEngine();
+    clock.advanceMs(9000);
+    runEngine();
+    EXPECT_TRUE(unitReadsAll().empty()) << "the sector report restarts the limit";
+    clock.advanceMs(1000);
+    runEngine();
+    EXPECT_EQ(unitReads(erase.size()), erase);
+    EXPECT_EQ(engine->state, S::EraseAdr);
+}
+
 // A lost second acknowledgement must not leave the engine waiting for ever.
 TEST_F(FlashLoaderTest, EndFrameTimeoutCountsFromFileDoneAndProgResendsAfterItsLimit) {
     startCode(100);
