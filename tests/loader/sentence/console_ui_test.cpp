@@ -133,45 +133,25 @@ TEST_F(ConsoleUiTest, DialogThatCannotEndIsCancelled) {
     EXPECT_TRUE(timerless.cancelled());
 }
 
-// A transfer as the console sees it: one tick a percentage from a list; silent
-// (nothing moves) from a given tick on, when the notice appears.
+// A transfer as the console sees it: one tick a percentage from a list.
 class SendingDialog final : public DialogController {
   public:
-    SendingDialog(std::vector<int> percents, int silentFromTick, const ManualClock& clock)
-        : percents_(std::move(percents)),
-          silentFromTick_(silentFromTick),
-          clock_(clock),
-          heardMs_(clock.tickMs()) {}
+    explicit SendingDialog(std::vector<int> percents) : percents_(std::move(percents)) {}
 
     std::string caption() const override { return "Upload status"; }
     void onInit() override { startTimer(11, 100); }
     void onTimer(int) override {
-        if (ticks_ < silentFromTick_) heardMs_ = clock_.tickMs();
         if (++ticks_ >= static_cast<int>(percents_.size())) endDialog(DialogResult::Ok);
     }
     void onCancel() override { endDialog(DialogResult::Cancel); }
-    std::int64_t silentMs(std::int64_t) const override { return clock_.tickMs() - heardMs_; }
-    void onReceiverSilent() override {
-        silenceEnded_ = true;
-        endDialog(DialogResult::Cancel);
-    }
     std::string progressText() const override { return "Uploading code file -  code.srec"; }
     int progressPercent() const override {
         return percents_[static_cast<std::size_t>(std::min<int>(ticks_, percents_.size() - 1))];
     }
-    std::string report() const override {
-        return clock_.tickMs() - heardMs_ >= 300 ? "The receiver does not answer." : "";
-    }
-
-    bool silenceEnded() const { return silenceEnded_; }
 
   private:
     std::vector<int> percents_;
-    int silentFromTick_;
-    const ManualClock& clock_;
     int ticks_ = 0;
-    std::int64_t heardMs_;
-    bool silenceEnded_ = false;
 };
 
 TEST_F(ConsoleUiTest, ProgressIsPrintedEveryTenPercentOrRewrittenOnATerminal) {
@@ -180,14 +160,14 @@ TEST_F(ConsoleUiTest, ProgressIsPrintedEveryTenPercentOrRewrittenOnATerminal) {
     {
         std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
         ConsoleUi ui(file.get(), clock, {});
-        SendingDialog dialog(percents, 100, clock);
+        SendingDialog dialog(percents);
         EXPECT_EQ(ui.runModal(dialog), DialogResult::Ok);
         EXPECT_EQ(contents(file.get()), "[Upload status]\n" + line + "0%\n" + line + "10%\n" +
                                             line + "30%\n" + line + "90%\n" + line + "100%\n");
     }
     std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
     ConsoleUi ui(file.get(), clock, {.terminal = true});
-    SendingDialog dialog(percents, 100, clock);
+    SendingDialog dialog(percents);
     EXPECT_EQ(ui.runModal(dialog), DialogResult::Ok);
     std::string expected = "[Upload status]\n";
     for (const int percent : {0, 4, 9, 10, 15, 37, 38, 99, 100}) {
@@ -196,23 +176,6 @@ TEST_F(ConsoleUiTest, ProgressIsPrintedEveryTenPercentOrRewrittenOnATerminal) {
         expected += "\r" + line + text;
     }
     EXPECT_EQ(contents(file.get()), expected + "\n");
-}
-
-TEST_F(ConsoleUiTest, ReceiverSilentTooLongEndsTheDialogAfterTheNotice) {
-    int checkpoints = 0;
-    ConsoleUi ui(out.get(), clock,
-                 {.receiverSilenceLimitMs = 1000, .checkpoint = [&checkpoints] { ++checkpoints; }});
-    SendingDialog dialog(std::vector<int>(100, 5), 3, clock);
-    EXPECT_EQ(ui.runModal(dialog), DialogResult::Cancel);
-    EXPECT_TRUE(dialog.silenceEnded());
-    // Heard last at the third tick (300 ms): silent for 1000 ms at 1300 ms, after 13
-    // ticks, the check before each and the one that gives up.
-    EXPECT_EQ(clock.sleptMs(), 1300);
-    EXPECT_EQ(checkpoints, 14);
-    EXPECT_EQ(contents(out.get()),
-              "[Upload status]\nUploading code file -  code.srec 0%\n"
-              "The receiver does not answer.\n"
-              "zamel: nothing from the receiver for 1 seconds: \"Upload status\" gives up.\n");
 }
 
 }  // namespace
