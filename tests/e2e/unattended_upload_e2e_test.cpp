@@ -96,7 +96,7 @@ TEST(UnattendedUpload, SilentReceiverEndsTheRunWithItsOutcome) {
                 ++transferTicks == 5)
                 receiver.signal(SIGSTOP);
         };
-        ConsoleUi ui(out.get(), clock, {.receiverSilenceLimitMs = 3000, .checkpoint = checkpoint});
+        ConsoleUi ui(out.get(), clock, {.receiverSilenceLimitMs = 1500, .checkpoint = checkpoint});
         ReceiverLink link(ui, clock);
         link.loadSettings();
         LoaderApp loader(link, ui, clock);
