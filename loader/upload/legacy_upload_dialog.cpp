@@ -22,6 +22,8 @@ constexpr const char* kDatabaseFileText = "Uploading database file -  %s";
 constexpr const char* kFollowingDatabaseFileText = "Uploading database file - %s";
 constexpr const char* kBootBlockText = "Uploading boot block";
 constexpr std::int32_t kFirstFirmwareWithoutBootReload = 3;
+constexpr const char* kBootBlockNeeded =
+    " This receiver's firmware needs its boot block reloaded from the code file.";
 
 void showError(Ui& ui, const char* text, MessageIcon icon = MessageIcon::Information) {
     ui.messageBox(text, "ERROR", MessageButtons::Ok, icon);
@@ -210,8 +212,17 @@ bool LegacyUploadDialog::imagesIntact() {
         if (ready && bootReloadNeeded && !bootBlockPass()) {
             std::optional<TransferSegment> bootBlock;
             ready = checkFile(*codeImage, bootBlockWindow(), "Error reading code file", bootBlock,
-                              " This receiver's firmware needs its boot block reloaded from "
-                              "the code file.");
+                              kBootBlockNeeded);
+            // The boot block begins at its first byte: data only further up leaves
+            // the unit without the start of it.
+            if (ready && bootBlock->blocks.front().address != kBootBlockAddress) {
+                showPreflightRefusal(ui_, "Error reading code file", codeImage->path,
+                                     std::string("It holds no data at 0x00070000, where the boot "
+                                                 "block begins.") +
+                                         kBootBlockNeeded);
+                fileRefused = true;
+                ready = false;
+            }
         }
     }
     if (ready && includeDatabase && databaseImage) {

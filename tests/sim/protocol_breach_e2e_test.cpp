@@ -174,7 +174,7 @@ TEST(ProtocolBreach, IsReportedAndEndsAOnceRunWhileTheCorrectStepPasses) {
         ASSERT_TRUE(sim.start(arguments));
         ASSERT_NO_FATAL_FAILURE(c.prepare(sim));
         ASSERT_NO_FATAL_FAILURE(c.breach(sim));
-        EXPECT_EQ(sim.process.waitExit(5000), 1);
+        EXPECT_EQ(sim.process.waitExit(15000), 1);
         const std::string expected = std::string("receiver-sim: protocol error: ") + c.report;
         EXPECT_NE(sim.process.errorOutput().find(expected), std::string::npos)
             << sim.process.errorOutput();
