@@ -1,12 +1,8 @@
 #include "command_line.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <utility>
+
+#include "file_system.h"
 
 namespace zamel {
 namespace {
@@ -20,16 +16,6 @@ CommandLine refuse(std::string error) {
     refused.action = CommandLine::Action::Refuse;
     refused.error = std::move(error);
     return refused;
-}
-
-// Empty when the file can be read, else why not.
-std::string unreadable(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    struct stat node {};
-    const bool regular = ::fstat(fd, &node) == 0 && S_ISREG(node.st_mode);
-    ::close(fd);
-    return regular ? std::string() : "not a regular file";
 }
 
 }  // namespace
@@ -50,7 +36,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return refuse("one FILE only, not '" + line.codeFile + "' and '" + argument + "'");
         } else if (argument.empty() || argument.size() > kPathLimit) {
             return refuse("'" + argument + "': a path of 1 to 255 characters is needed");
-        } else if (const std::string why = unreadable(argument); !why.empty()) {
+        } else if (const std::string why = whyUnreadable(argument); !why.empty()) {
             return refuse("cannot read '" + argument + "': " + why);
         } else {
             line.codeFile = argument;

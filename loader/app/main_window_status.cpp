@@ -1,10 +1,9 @@
 #include "main_window_status.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <ctime>
 
+#include "file_system.h"
 #include "image_file.h"
 #include "link_field_text.h"
 #include "loader_app.h"
@@ -24,10 +23,11 @@ std::string format(const char* pattern, Args... args) {
 
 std::string localTimeOf(std::int64_t wallMs) {
     const std::time_t seconds = static_cast<std::time_t>(wallMs / 1000);
-    std::tm local{};
-    if (::localtime_r(&seconds, &local) == nullptr) return {};
+    // One thread: the C library's shared result is safe to use here.
+    const std::tm* local = std::localtime(&seconds);
+    if (local == nullptr) return {};
     char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    std::strftime(text, sizeof text, "%H:%M:%S", local);
     return text;
 }
 
@@ -45,12 +45,10 @@ std::string MainWindowStatus::dataFileText() {
 
 std::string MainWindowStatus::describe(const std::string& path, bool code, DescribedFile& last) {
     if (path.empty()) return kNoFile;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return path + " (cannot be read)";
-    const std::int64_t modifiedNs =
-        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-    if (last.path == path && last.size == info.st_size && last.modifiedNs == modifiedNs)
+    const std::optional<FileFacts> facts = regularFileFacts(path);
+    if (!facts) return path + " (cannot be read)";
+    const auto size = static_cast<std::int64_t>(facts->size);
+    if (last.path == path && last.size == size && last.modifiedNs == facts->modifiedNs)
         return last.description;
 
     std::string found;
@@ -60,7 +58,7 @@ std::string MainWindowStatus::describe(const std::string& path, bool code, Descr
         const std::string name = fileMapNameOf(path);
         found = name.empty() ? "no map name in the file" : "map " + name;
     }
-    last = {path, static_cast<std::int64_t>(info.st_size), modifiedNs, path + " (" + found + ")"};
+    last = {path, size, facts->modifiedNs, path + " (" + found + ")"};
     return last.description;
 }
 

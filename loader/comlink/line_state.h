@@ -1,7 +1,5 @@
 #pragma once
 
-#include <termios.h>
-
 #include <cstdint>
 
 namespace zamel {
@@ -9,7 +7,8 @@ namespace zamel {
 // The device-control block of a port: line format, flow control and the
 // characters and limits of the classic communications settings. The termios
 // record cannot hold all of it (limits, event character, DTR handshake), so
-// the device keeps this block and maps it onto termios when it applies it.
+// the POSIX device keeps this block and maps it onto termios when it applies
+// it (termios_line_state.h).
 struct LineState {
     enum class StopBits : std::uint8_t { One = 0, OneAndHalf = 1, Two = 2 };
     enum class LineControl : std::uint8_t { Disable = 0, Enable = 1, Handshake = 2 };
@@ -39,17 +38,5 @@ struct LineState {
 // not in the table.
 int parityCode(char parity);
 char parityCharacter(int code);
-
-// The termios speed constant of a rate, or B0 for a rate the terminal cannot
-// take.
-speed_t speedForBaud(int baud);
-
-// Reads the parts of the block that termios holds (format, XON/XOFF, CTS flow,
-// parity check); the rest keeps its value.
-void readLineState(const termios& tio, LineState& state);
-// Writes the block into a raw termios record (non-blocking reads). False when
-// the block holds what termios cannot express (a rate or data-bit count it
-// does not know).
-bool writeLineState(const LineState& state, termios& tio);
 
 }  // namespace zamel

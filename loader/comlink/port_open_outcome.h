@@ -20,11 +20,15 @@ enum class PortOpenFailure {
 struct PortOpenOutcome {
     PortMapping mapping;
     PortOpenFailure failure = PortOpenFailure::None;
-    int error = 0;        // errno of the refused call, 0 when there was none
+    int error = 0;        // the platform's error number of the refused call, 0 when none
     long lockHolder = 0;  // the process whose lock file keeps the port, 0 when none
 };
 
+// The failure a platform error number (errno, or a Windows system error code)
+// stands for.
 PortOpenFailure classifyOpenError(int error);
+// The platform's own words for one of its error numbers.
+std::string platformErrorText(int error);
 
 // The reason for people, without the port's name: "permission denied: ...", or
 // "opened" for an outcome without failure.

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "comlink.h"
+#include "port_device.h"
 #include "serial_result.h"
 
 namespace zamel {
@@ -38,6 +39,15 @@ int clampToInt(std::size_t n) {
 int bitResult(std::uint32_t flags, std::uint32_t bit) { return (flags & bit) != 0 ? 1 : 0; }
 
 }  // namespace
+
+std::unique_ptr<SerialDevice> openPortDevice(int portIndex, int receiveQueueSize,
+                                             int transmitQueueSize, const std::string& deviceRoot,
+                                             PortOpenOutcome& outcome) {
+    auto device = std::make_unique<PosixSerialDevice>(
+        portIndex, receiveQueueSize, transmitQueueSize, PortOpening::Now, deviceRoot);
+    outcome = device->outcome();
+    return device;
+}
 
 PosixSerialDevice::PosixSerialDevice(int portIndex, int receiveQueueSize, int transmitQueueSize,
                                      PortOpening opening, std::string deviceRoot)
@@ -462,15 +472,17 @@ int PosixSerialDevice::dump(const PrintLine& print) {
 }
 
 int PosixSerialDevice::waitReadable(int timeoutMs) {
-    if (timeoutMs <= 0) return 0;
+    if (timeoutMs <= 0) return bytesWaiting() > 0 ? 1 : 0;
     pollfd watched{handle_, POLLIN, 0};
     const int ready = ::poll(&watched, 1, timeoutMs);
-    if (ready > 0 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) && bytesWaiting() == 0) {
+    if (ready <= 0) return 0;
+    if ((watched.revents & (POLLHUP | POLLERR | POLLNVAL)) && bytesWaiting() == 0) {
         // A hung-up line reports at once and forever; sit out the time rather
         // than let the caller spin.
         ::poll(nullptr, 0, timeoutMs);
+        return 0;
     }
-    return 0;
+    return 1;
 }
 
 bool PosixSerialDevice::hungUp() const {

@@ -5,14 +5,11 @@
 #include <cstdint>
 #include <string>
 
-#include "line_state.h"
 #include "port_open_outcome.h"
 #include "serial_device.h"
+#include "termios_line_state.h"
 
 namespace zamel {
-
-// Whether the constructor opens the port at once.
-enum class PortOpening { Now, Later };
 
 // A SerialDevice on a POSIX terminal. COM n (port index n-1) is the path
 // "COMn" in the working directory when it exists (a link to a tty), else the
@@ -67,6 +64,11 @@ class PosixSerialDevice final : public SerialDevice {
     // Waits with poll() on the descriptor.
     int waitReadable(int timeoutMs) override;
     int drainTransmit() override;
+    // The far end is gone (cable pulled, adapter unplugged): the line reports a
+    // hang-up or an error and holds no byte still to be read.
+    bool hungUp() const override;
+    // The open port's descriptor; -1 when closed.
+    std::intptr_t inputEvent() override { return handle_; }
 
     // Slot 25: stores the event character and applies the block; 1 on success, 0 on failure.
     virtual int setEventChar(std::uint8_t character);
@@ -87,11 +89,6 @@ class PosixSerialDevice final : public SerialDevice {
     const PortOpenOutcome& outcome() const { return outcome_; }
 
     bool isOpen() const { return handle_ >= 0; }
-    // The open port's descriptor, for an event loop to watch; -1 when closed.
-    int descriptor() const { return handle_; }
-    // The far end is gone (cable pulled, adapter unplugged): the line reports a
-    // hang-up or an error and holds no byte still to be read.
-    bool hungUp() const;
     const LineState& lineState() const { return lineState_; }
     std::uint32_t errorFlags() const { return errorFlags_; }
     int transmitQueueSize() const { return static_cast<int>(transmitQueueSize_); }

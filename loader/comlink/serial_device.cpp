@@ -1,7 +1,5 @@
 #include "serial_device.h"
 
-#include <sched.h>
-
 #include "comlink.h"
 #include "serial_result.h"
 
@@ -40,5 +38,7 @@ int SerialDevice::reserved24() { return kSerialNotSupported; }
 
 int SerialDevice::waitReadable(int) { return idle(); }
 int SerialDevice::drainTransmit() { return kSerialNotSupported; }
+bool SerialDevice::hungUp() const { return false; }
+std::intptr_t SerialDevice::inputEvent() { return -1; }
 
 }  // namespace zamel

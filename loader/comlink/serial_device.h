@@ -5,9 +5,13 @@
 #include <span>
 #include <string>
 
+#include "input_source.h"
 #include "serial_records.h"
 
 namespace zamel {
+
+// Whether a device's constructor opens the port at once.
+enum class PortOpening { Now, Later };
 
 // One physical serial port, seen through the library's result codes. A device
 // never blocks: reads take what is waiting, writes hand over what fits.
@@ -16,8 +20,9 @@ namespace zamel {
 // added at the end). The base implements the destructor, the reserved slots 23
 // and 24 and the two waits; calling any other base operation is a program
 // error that ends the program through the "Library Error" path (comlink.h).
-// Only derived classes can be constructed.
-class SerialDevice {
+// Only derived classes can be constructed. A device is the input source its
+// dialogs wait on.
+class SerialDevice : public InputSource {
   public:
     using PrintLine = std::function<void(const std::string& line)>;
 
@@ -79,14 +84,18 @@ class SerialDevice {
     virtual int reserved24();
 
     // Added after the classic slots so that waiting never spins.
-    // Waits up to timeoutMs (0 = not at all) until a byte can be read, the line
-    // fails, or the time is up; returns 0. The base gives the processor away once
-    // (idle), so a device without a real wait still works, by polling.
-    virtual int waitReadable(int timeoutMs);
+    // Waits up to timeoutMs (0 = not at all) until a byte can be read (1) or the
+    // time is up (0); a hung-up line sits the time out. The base gives the
+    // processor away once (idle) and returns 0, so a device without a real wait
+    // still works, by polling.
+    int waitReadable(int timeoutMs) override;
     // Blocks until everything written has left the port (tcdrain); 0, or
     // kSerialNotSupported from the base. For the short waits after an upload
     // command and after the end frame.
     virtual int drainTransmit();
+    // The base knows no far end: never hung up, nothing to watch.
+    bool hungUp() const override;
+    std::intptr_t inputEvent() override;
 
     int portIndex() const { return portIndex_; }
     // The pending result code, 0 when none.

@@ -13,6 +13,7 @@ enum class PortOrigin {
     UsbTty,            // /dev/ttyUSB* without a by-id name
     AcmTty,            // /dev/ttyACM* without a by-id name
     Uart,              // /dev/ttyS* with a UART behind it
+    System,            // the system's own device name for the number (Windows "\\.\COMn")
 };
 
 // The device behind one COM number.

@@ -35,10 +35,11 @@ void ProtocolProbeDialog::onTimer(int timerId) {
     elapsedText_ = text;
 }
 
-int ProtocolProbeDialog::waitDescriptor() const {
+InputSource* ProtocolProbeDialog::waitSource() const {
     // A hung-up line would wake the host for ever: the ticks go on trying instead.
-    if (ended() || !link_.portOpen || !link_.portDevice || link_.portDevice->hungUp()) return -1;
-    return link_.portDevice->descriptor();
+    if (ended() || !link_.portOpen || !link_.portDevice || link_.portDevice->hungUp())
+        return nullptr;
+    return link_.portDevice.get();
 }
 
 void ProtocolProbeDialog::onReadable() {

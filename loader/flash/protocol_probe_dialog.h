@@ -39,7 +39,7 @@ class ProtocolProbeDialog final : public DialogController {
     void onTimer(int timerId) override;
     void onCancel() override;
     // The greeting is taken as soon as it arrives, not at the next tick.
-    int waitDescriptor() const override;
+    InputSource* waitSource() const override;
     void onReadable() override;
 
     const std::string& connectionText() const { return connectionText_; }

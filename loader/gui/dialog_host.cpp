@@ -1,7 +1,5 @@
 #include "dialog_host.h"
 
-#include <poll.h>
-
 #include <QKeyEvent>
 #include <QLayout>
 #include <QPushButton>
@@ -78,9 +76,9 @@ void DialogHost::tick(int timerId) {
 
 void DialogHost::readable() {
     if (handlerDepth_ > 0 || !watch_) return;
-    const int descriptor = static_cast<int>(watch_->socket());
     handle([this] { controller_.onReadable(); });
-    if (!controller_.ended() && descriptorHungUp(descriptor)) {
+    InputSource* source = controller_.ended() ? nullptr : controller_.waitSource();
+    if (source != nullptr && source->hungUp()) {
         hangUpReported_ = true;
         syncWatch();
     }
@@ -109,7 +107,8 @@ void DialogHost::syncTimers() {
 }
 
 void DialogHost::syncWatch() {
-    const int descriptor = hangUpReported_ ? -1 : controller_.waitDescriptor();
+    InputSource* source = hangUpReported_ ? nullptr : controller_.waitSource();
+    const std::intptr_t descriptor = source != nullptr ? source->inputEvent() : -1;
     if (watch_ && watch_->socket() == descriptor) {
         watch_->setEnabled(true);
         return;
@@ -122,11 +121,6 @@ void DialogHost::syncWatch() {
     if (descriptor < 0) return;
     watch_ = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
     connect(watch_.get(), &QSocketNotifier::activated, this, &DialogHost::readable);
-}
-
-bool DialogHost::descriptorHungUp(int descriptor) const {
-    pollfd watched{descriptor, POLLIN, 0};
-    return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 }  // namespace zamel

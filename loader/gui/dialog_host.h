@@ -16,7 +16,7 @@ class DialogView;
 // The one Qt window of every modal dialog of the loader. It runs the
 // controller's timers (a QTimer for each entry of timers(), matched again after
 // every handler, since handlers start and stop them), wakes the controller when
-// the port it waits on has bytes (a QSocketNotifier on waitDescriptor(), asked
+// the port it waits on has bytes (a QSocketNotifier on waitSource(), asked
 // again after every handler, since the port is reopened at other rates), passes
 // Cancel, Escape and the close button to onCancel(), shows the controller's
 // texts after every event through the view made for it, and closes once the
@@ -50,7 +50,6 @@ class DialogHost final : public QDialog {
     void readable();
     void syncTimers();
     void syncWatch();
-    bool descriptorHungUp(int descriptor) const;
 
     DialogController& controller_;
     DialogView* view_ = nullptr;

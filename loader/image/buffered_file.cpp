@@ -1,11 +1,6 @@
 #include "buffered_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -14,7 +9,7 @@ namespace zamel {
 BufferedFile::~BufferedFile() { close(); }
 
 BufferedFile::BufferedFile(BufferedFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : file_(std::move(other.file_)),
       buffer_(std::move(other.buffer_)),
       begin_(other.begin_),
       end_(other.end_),
@@ -23,7 +18,7 @@ BufferedFile::BufferedFile(BufferedFile&& other) noexcept
 BufferedFile& BufferedFile::operator=(BufferedFile&& other) noexcept {
     if (this != &other) {
         close();
-        fd_ = std::exchange(other.fd_, -1);
+        file_ = std::move(other.file_);
         buffer_ = std::move(other.buffer_);
         begin_ = other.begin_;
         end_ = other.end_;
@@ -34,14 +29,7 @@ BufferedFile& BufferedFile::operator=(BufferedFile&& other) noexcept {
 
 bool BufferedFile::open(const std::string& path) {
     close();
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return false;
-    struct stat info {};
-    // A directory opens but cannot be read; treat it like a missing file.
-    if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
-        close();
-        return false;
-    }
+    if (!file_.open(path)) return false;
     buffer_.resize(kBufferBytes);
     begin_ = end_ = 0;
     atEnd_ = false;
@@ -49,51 +37,33 @@ bool BufferedFile::open(const std::string& path) {
 }
 
 void BufferedFile::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    file_.close();
     begin_ = end_ = 0;
     atEnd_ = true;
 }
 
-std::uint64_t BufferedFile::size() const {
-    struct stat info {};
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0 || info.st_size < 0) return 0;
-    return static_cast<std::uint64_t>(info.st_size);
-}
+std::uint64_t BufferedFile::size() const { return file_.size(); }
 
 std::size_t BufferedFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
-    if (fd_ < 0) return 0;
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got =
-            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
+    return file_.readAt(offset, out);
 }
 
 bool BufferedFile::rewind() {
-    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
+    if (!file_.rewind()) return false;
     begin_ = end_ = 0;
     atEnd_ = false;
     return true;
 }
 
 bool BufferedFile::refill() {
-    if (fd_ < 0 || atEnd_) return false;
-    begin_ = end_ = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            atEnd_ = true;
-            return false;
-        }
-        end_ = static_cast<std::size_t>(got);
-        return true;
+    if (!file_.isOpen() || atEnd_) return false;
+    begin_ = 0;
+    end_ = file_.read(buffer_);
+    if (end_ == 0) {
+        atEnd_ = true;
+        return false;
     }
+    return true;
 }
 
 std::optional<std::size_t> BufferedFile::readLine(std::span<char> out) {

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "file_system.h"
+
 namespace zamel {
 
 // A read-only file with its own large buffer: image files are read line by line
 // and in big sequential chunks, and per-character stdio calls would make the
-// reader the slow part of an upload. Owns its descriptor; moves but never copies.
+// reader the slow part of an upload. Owns its file; moves but never copies.
 class BufferedFile {
   public:
     static constexpr std::size_t kBufferBytes = 1 << 16;
@@ -26,7 +28,7 @@ class BufferedFile {
     // Opens for reading; false when the file cannot be opened (any previous file is closed).
     bool open(const std::string& path);
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_.isOpen(); }
 
     // Length in bytes, 0 when unknown or closed.
     std::uint64_t size() const;
@@ -49,7 +51,7 @@ class BufferedFile {
   private:
     bool refill();
 
-    int fd_ = -1;
+    InputFile file_;
     std::vector<std::uint8_t> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "input_source.h"
 #include "ui.h"
 
 namespace zamel {
@@ -28,11 +29,11 @@ class DialogController {
     virtual std::vector<std::string> choices() const { return {}; }
     virtual void choose(const std::string& choice) { (void)choice; }
 
-    // A dialog that waits for a serial port names its descriptor (-1: none, also
-    // while the line is hung up); the host calls onReadable as soon as bytes arrive
+    // A dialog that waits for a serial port names it (nullptr: none, also while
+    // the line is hung up); the host calls onReadable as soon as bytes arrive
     // there, besides the timer ticks, so the work goes on without waiting for the
     // next tick. Hosts ask again after every handler: the port may have changed.
-    virtual int waitDescriptor() const { return -1; }
+    virtual InputSource* waitSource() const { return nullptr; }
     virtual void onReadable() {}
 
     // What the dialog has to tell below its fields as it runs, lines separated by

@@ -1,11 +1,10 @@
 #include "tick_wait.h"
 
-#include <poll.h>
-
 #include <cstdint>
 
 #include "clock.h"
 #include "dialog_controller.h"
+#include "input_source.h"
 
 namespace zamel {
 
@@ -15,14 +14,16 @@ void waitForNextTick(DialogController& controller, Clock& clock, int periodMs) {
     while (!controller.ended()) {
         const std::int64_t remaining = deadline - clock.tickMs();
         if (remaining <= 0) return;
-        const int descriptor = hangUpReported ? -1 : controller.waitDescriptor();
-        if (descriptor < 0) {
+        InputSource* source = hangUpReported ? nullptr : controller.waitSource();
+        if (source == nullptr) {
             clock.sleepMs(remaining);
             return;
         }
-        pollfd watched{descriptor, POLLIN, 0};
-        if (::poll(&watched, 1, static_cast<int>(remaining)) <= 0) continue;
-        hangUpReported = (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        if (source->hungUp()) {
+            hangUpReported = true;
+        } else if (source->waitReadable(static_cast<int>(remaining)) == 0) {
+            continue;
+        }
         controller.onReadable();
     }
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "clock.h"
+#include "port_device.h"
 #include "port_settings_file.h"
 #include "serial_result.h"
 #include "ui.h"
@@ -132,9 +133,8 @@ void ReceiverLink::loadSettings() {
 void ReceiverLink::open(std::int32_t index, std::int32_t baudRate, bool showErrors) {
     if (portOpen) close();
     openFailed = false;
-    portDevice = std::make_unique<PosixSerialDevice>(index, kReceiveBufferSize, kTransmitBufferSize,
-                                                     PortOpening::Now, deviceRoot);
-    openOutcome = portDevice->outcome();
+    portDevice =
+        openPortDevice(index, kReceiveBufferSize, kTransmitBufferSize, deviceRoot, openOutcome);
     port = std::make_unique<SerialStream>(*portDevice);
     lineSettings = std::make_unique<LineSettings>();
     lineSettings->attach(*port);

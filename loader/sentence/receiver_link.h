@@ -6,8 +6,9 @@
 #include <string>
 
 #include "line_settings.h"
-#include "posix_serial_device.h"
+#include "port_open_outcome.h"
 #include "receiver_model_table.h"
+#include "serial_device.h"
 #include "serial_stream.h"
 
 namespace zamel {
@@ -88,7 +89,7 @@ class ReceiverLink {
     bool codeSelected = false;
     bool dataSelected = false;
     std::int32_t databaseRegion = 0;
-    std::unique_ptr<PosixSerialDevice> portDevice;
+    std::unique_ptr<SerialDevice> portDevice;
     std::unique_ptr<LineSettings> lineSettings;
     std::array<std::uint8_t, kSentenceCapacity> sentence{};
     std::int32_t sentenceLength = 0;

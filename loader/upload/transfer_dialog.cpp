@@ -33,14 +33,14 @@ void TransferDialog::onTimer(int timerId) {
     advance(*engine);
 }
 
-int TransferDialog::waitDescriptor() const {
+InputSource* TransferDialog::waitSource() const {
     const FlashLoader* engine = transferEngine();
-    if (engine == nullptr || ended() || !link_.portDevice) return -1;
+    if (engine == nullptr || ended() || !link_.portDevice) return nullptr;
     // An engine that has stopped reads nothing: waking it would only spin.
     if (engine->state == FlashLoaderState::NoPort ||
         engine->state == FlashLoaderState::InvalidFlash)
-        return -1;
-    return link_.portDevice->descriptor();
+        return nullptr;
+    return link_.portDevice.get();
 }
 
 void TransferDialog::onReadable() {

@@ -69,7 +69,7 @@ class TransferDialog : public DialogController {
     void onTimer(int timerId) override;
     void onCancel() override;
     // The engine also advances as soon as the receiver's bytes arrive.
-    int waitDescriptor() const override;
+    InputSource* waitSource() const override;
     void onReadable() override;
 
     std::int64_t silentMs(std::int64_t openMs) const override;

@@ -1,10 +1,10 @@
 #include "upload_preflight.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "flash_engine_plan.h"
 #include "flash_loader.h"
@@ -22,12 +22,11 @@ std::string sentence(const std::string& fragment) { return "It " + fragment + ".
 // Why a path cannot be opened as an image, or nothing.
 std::optional<std::string> fileFault(const std::string& path) {
     if (path.empty()) return "No file is chosen.";
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT) return sentence("does not exist");
-        return sentence(std::string("cannot be read: ") + std::strerror(errno));
-    }
-    if (!S_ISREG(info.st_mode)) return sentence("is not a regular file");
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return sentence("does not exist");
+    if (error) return sentence("cannot be read: " + error.message());
+    if (!std::filesystem::is_regular_file(status)) return sentence("is not a regular file");
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return sentence(std::string("cannot be read: ") + std::strerror(errno));
     std::fclose(file);

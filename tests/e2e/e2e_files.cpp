@@ -5,13 +5,14 @@
 #include <iostream>
 #include <random>
 
-#include "pty_pair.h"
+#include "host_command.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 
 namespace {
 constexpr std::size_t kVersionRecordOffset = 0xE00;
-bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
+bool run(const std::string& command) { return runHostCommand(command); }
 }  // namespace
 
 std::vector<std::uint8_t> randomImage(std::size_t size, unsigned seed) {

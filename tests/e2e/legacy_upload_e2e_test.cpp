@@ -61,9 +61,12 @@ class LegacyUploadEndToEnd : public LoaderAppFixture {
         return std::string(transcript.begin(), transcript.end()).find("BootLoader") !=
                std::string::npos;
     }
+    // The log is a text file: its lines end in CR LF on Windows.
     bool debugLogHas(const std::string& line) {
         const Bytes log = readWholeFile(dir.file("DEBUG.OUT"));
-        return std::string(log.begin(), log.end()).find(line + "\n") != std::string::npos;
+        std::string text(log.begin(), log.end());
+        std::erase(text, '\r');
+        return text.find(line + "\n") != std::string::npos;
     }
 
     std::string writeFile(const std::string& name, const Bytes& bytes) {

@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "e2e_files.h"
-#include "fake_device_tree.h"
 #include "firmware_confirmation.h"
 #include "flash_plain_dialog.h"
 #include "loader_app_fixture.h"
+#include "port_peer.h"
 #include "upload_confirm_dialog.h"
 
 namespace zamel::testing {
@@ -24,13 +22,6 @@ std::vector<std::pair<UploadOutcome::Kind, std::string>> passesOf(const LoaderAp
     for (const UploadOutcome& pass : app.session().lastUploads)
         passes.emplace_back(pass.kind, pass.text);
     return passes;
-}
-
-std::string resolved(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    std::string text = real != nullptr ? real : "";
-    std::free(real);
-    return text;
 }
 
 class LoaderAppEndToEnd : public LoaderAppFixture {
@@ -87,8 +78,7 @@ TEST_F(LoaderAppEndToEnd, PackageOnTalvaneSendsTheBaseMapThenTheCodeInTheFinalPa
     EXPECT_TRUE(link.autoFirstPass);
     // The session keeps the receiver as it answered, at its own rate.
     ASSERT_TRUE(app.session().receiver);
-    EXPECT_EQ(app.session().receiver->device,
-              resolved(dir.file("COM1")) + " (through COM1 in the working directory)");
+    EXPECT_EQ(app.session().receiver->device, comPortDescription(dir.path(), 1));
     EXPECT_EQ(app.session().receiver->baud, 4800);
     EXPECT_EQ(transferred(1), map);
     EXPECT_EQ(transferred(2), code);
@@ -162,34 +152,6 @@ TEST_F(LoaderAppEndToEnd, CodeAndBaseMapChoiceInAnAutomaticUploadSendsBoth) {
     EXPECT_FALSE(link.autoMode);
     EXPECT_EQ(transferred(1), code);
     EXPECT_EQ(transferred(2), map);
-}
-
-// No COMn link in the working directory: the receiver is the USB adapter that the
-// device tree lists first, ahead of a built-in port.
-TEST_F(LoaderAppEndToEnd, ReceiverOnAUsbAdapterIsFoundWithoutACom1Link) {
-    ASSERT_EQ(::mkdir(dir.file("sim").c_str(), 0755), 0);
-    startReceiver({"--model", "Talvane", "--dir", dir.file("sim"), "--restart-ms", "100"});
-    const std::string pty = receiver.readyLine().substr(receiver.readyLine().rfind(' ') + 1);
-    FakeDeviceTree tree;
-    tree.uart("ttyS0", 4);
-    tree.link("ttyUSB0", pty);
-    tree.byId("usb-FTDI_FT232R_USB_UART_A1-if00-port0", "ttyUSB0");
-    link.deviceRoot = tree.root();
-    const auto code = codeImageBytes(9'000, 12, "033", 1, 10);
-    const std::string codePath = writeCodeSRecords(dir.path(), "code.srec", code);
-
-    ui.expectChoice("Select upload type", "Program Code Only");
-    ui.expectOpenFile(codePath);
-    ui.expectChoice("UPLOAD FILE", "Upload File");
-    expectVersionConfirm("1.10");
-    expectStatus("Upload of CODE complete");
-    app.upload();
-
-    EXPECT_EQ(ui.pendingQuestions(), 0u);
-    EXPECT_EQ(link.comIndex, 0);
-    EXPECT_EQ(link.openOutcome.mapping.path, tree.dev("ttyUSB0"));
-    EXPECT_EQ(link.openOutcome.mapping.origin, PortOrigin::UsbById);
-    EXPECT_EQ(transferred(1), code);
 }
 
 TEST_F(LoaderAppEndToEnd, DetailMapGoesInRecordModeWithItsPadByte) {

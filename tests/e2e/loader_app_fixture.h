@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "loader_app.h"
-#include "pty_pair.h"
 #include "receiver_link.h"
 #include "scripted_ui.h"
 #include "sim_process.h"
 #include "system_clock.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 

@@ -26,20 +26,30 @@ int remainingMs(Clock::time_point deadline) {
 
 }  // namespace
 
+struct SimProcess::Child {
+    pid_t pid = -1;
+    int stdoutFd = -1;
+    std::string errorPath;
+};
+
+SimProcess::SimProcess() : child_(std::make_unique<Child>()) {}
+
 SimProcess::~SimProcess() {
-    if (pid_ > 0 && stop(SIGTERM) < 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
+    if (child_->pid > 0 && stop(SIGTERM) < 0) {
+        ::kill(child_->pid, SIGKILL);
+        ::waitpid(child_->pid, nullptr, 0);
     }
-    if (stdoutFd_ >= 0) ::close(stdoutFd_);
-    if (!errorPath_.empty()) {
+    if (child_->stdoutFd >= 0) ::close(child_->stdoutFd);
+    if (!child_->errorPath.empty()) {
         std::fputs(errorOutput().c_str(), stderr);
-        ::unlink(errorPath_.c_str());
+        ::unlink(child_->errorPath.c_str());
     }
 }
 
+bool SimProcess::running() const { return child_->pid > 0; }
+
 std::string SimProcess::errorOutput() const {
-    std::ifstream in(errorPath_);
+    std::ifstream in(child_->errorPath);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -53,7 +63,7 @@ bool SimProcess::start(const std::vector<std::string>& arguments, int readyTimeo
         ::close(pipeFds[1]);
         return false;
     }
-    errorPath_ = errorPath;
+    child_->errorPath = errorPath;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
@@ -65,22 +75,22 @@ bool SimProcess::start(const std::vector<std::string>& arguments, int readyTimeo
     for (auto& a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);
     const int spawned =
-        posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn(&child_->pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     ::close(errorFd);
-    stdoutFd_ = pipeFds[0];
+    child_->stdoutFd = pipeFds[0];
     if (spawned != 0) {
-        pid_ = -1;
+        child_->pid = -1;
         return false;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(readyTimeoutMs);
     std::string out;
     while (out.find('\n') == std::string::npos) {
-        pollfd p{stdoutFd_, POLLIN, 0};
+        pollfd p{child_->stdoutFd, POLLIN, 0};
         if (::poll(&p, 1, remainingMs(deadline)) <= 0) return false;
         char buffer[256];
-        const ssize_t got = ::read(stdoutFd_, buffer, sizeof buffer);
+        const ssize_t got = ::read(child_->stdoutFd, buffer, sizeof buffer);
         if (got <= 0) return false;
         out.append(buffer, static_cast<std::size_t>(got));
     }
@@ -89,13 +99,14 @@ bool SimProcess::start(const std::vector<std::string>& arguments, int readyTimeo
 }
 
 int SimProcess::waitExit(int timeoutMs) {
-    if (pid_ <= 0) return -1;
+    pid_t& pid = child_->pid;
+    if (pid <= 0) return -1;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
         int status = 0;
-        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_) {
-            pid_ = -1;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            pid = -1;
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (remainingMs(deadline) == 0) return -1;
@@ -105,11 +116,11 @@ int SimProcess::waitExit(int timeoutMs) {
     }
 }
 
-bool SimProcess::signal(int number) { return pid_ > 0 && ::kill(pid_, number) == 0; }
+bool SimProcess::signal(int number) { return child_->pid > 0 && ::kill(child_->pid, number) == 0; }
 
 int SimProcess::stop(int signal, int timeoutMs) {
-    if (pid_ <= 0) return -1;
-    ::kill(pid_, signal);
+    if (child_->pid <= 0) return -1;
+    ::kill(child_->pid, signal);
     return waitExit(timeoutMs);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,9 +9,13 @@ namespace zamel::sim::testing {
 // The receiver-sim program run as a child, its standard output read for the
 // "ready" line and its standard error kept in a file, passed on to ours when the
 // object goes. Stopped with SIGTERM when destroyed.
+//
+// A Windows test under Wine runs the program of the machine it runs on, and the
+// simulator's COMn link goes where the Wine prefix's COMn leads, whatever
+// directory the arguments name; its standard error goes straight to ours.
 class SimProcess {
   public:
-    SimProcess() = default;
+    SimProcess();
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
@@ -26,15 +29,15 @@ class SimProcess {
     int stop(int signal, int timeoutMs = 5000);
     // Waits (bounded) for the program to end by itself; returns its status, or -1.
     int waitExit(int timeoutMs);
-    bool running() const { return pid_ > 0; }
+    bool running() const;
     // What the program has written to its standard error so far.
     std::string errorOutput() const;
 
   private:
-    pid_t pid_ = -1;
-    int stdoutFd_ = -1;
+    // The platform's hold on the running program.
+    struct Child;
+    std::unique_ptr<Child> child_;
     std::string readyLine_;
-    std::string errorPath_;
 };
 
 }  // namespace zamel::sim::testing

@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace zamel::testing {
 
@@ -116,45 +114,25 @@ long PtyPair::baud() const {
     termios t{};
     if (tcgetattr(masterFd_, &t) != 0) return -1;
     switch (cfgetospeed(&t)) {
-        case B1200: return 1200;
-        case B2400: return 2400;
-        case B4800: return 4800;
-        case B9600: return 9600;
-        case B19200: return 19200;
-        case B38400: return 38400;
-        case B57600: return 57600;
-        case B115200: return 115200;
-        default: return 0;
+        case B1200:
+            return 1200;
+        case B2400:
+            return 2400;
+        case B4800:
+            return 4800;
+        case B9600:
+            return 9600;
+        case B19200:
+            return 19200;
+        case B38400:
+            return 38400;
+        case B57600:
+            return 57600;
+        case B115200:
+            return 115200;
+        default:
+            return 0;
     }
-}
-
-TempWorkDir::TempWorkDir() {
-    char templ[] = "/tmp/zt-test-XXXXXX";
-    if (::mkdtemp(templ) != nullptr) path_ = templ;
-    previous_ = std::filesystem::current_path().string();
-    if (!path_.empty()) std::filesystem::current_path(path_);
-}
-
-TempWorkDir::~TempWorkDir() {
-    std::error_code ec;
-    std::filesystem::current_path(previous_, ec);
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-}
-
-std::vector<std::uint8_t> readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
-                                     std::istreambuf_iterator<char>());
-}
-
-bool writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-bool writeWholeFile(const std::string& path, const std::string& text) {
-    return writeWholeFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 }  // namespace zamel::testing

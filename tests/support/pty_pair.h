@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "work_dir.h"
+
 namespace zamel::testing {
 
 // A pseudo-terminal whose master end the test holds: the code under test opens
 // the slave (directly or through a COMn link) as if it were a serial port.
 class PtyPair {
-public:
+  public:
     PtyPair();
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
@@ -36,31 +38,11 @@ public:
     // The line rate the slave's user has set, read from the master side.
     long baud() const;
 
-private:
+  private:
     int masterFd_ = -1;
     int heldSlaveFd_ = -1;
     std::string slavePath_;
     std::vector<std::string> links_;
 };
-
-// A fresh temporary directory, made the working directory for the object's life.
-class TempWorkDir {
-public:
-    TempWorkDir();
-    ~TempWorkDir();
-    TempWorkDir(const TempWorkDir&) = delete;
-    TempWorkDir& operator=(const TempWorkDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-    std::string previous_;
-};
-
-std::vector<std::uint8_t> readWholeFile(const std::string& path);
-bool writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
-bool writeWholeFile(const std::string& path, const std::string& text);
 
 }  // namespace zamel::testing

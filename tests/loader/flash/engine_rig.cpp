@@ -3,6 +3,7 @@
 #include <chrono>
 #include <fstream>
 
+#include "port_device.h"
 #include "scripted_unit.h"
 
 namespace zamel::testing {
@@ -16,9 +17,9 @@ constexpr int kStepBound = 100000;
 }  // namespace
 
 EngineRig::EngineRig() {
-    EXPECT_TRUE(pty.ok());
-    EXPECT_TRUE(pty.linkAs(dir.path(), 1));
-    device = std::make_unique<PosixSerialDevice>(0, 4096, 2048);
+    EXPECT_TRUE(farEnd.attach(dir.path(), 1));
+    PortOpenOutcome outcome;
+    device = openPortDevice(0, 4096, 2048, {}, outcome);
     stream = std::make_unique<SerialStream>(*device);
     stream->setTransmitQueue(kTransmitQueueBytes);
     std::uint16_t bits = 0;
@@ -66,7 +67,7 @@ FlashLoader& EngineRig::startEngine(bool recordMode, std::uint32_t baseAddress,
 
 void EngineRig::unitSends(const std::vector<std::uint8_t>& bytes) {
     const int before = stream->receiveCount();
-    ASSERT_TRUE(pty.write(bytes));
+    ASSERT_TRUE(farEnd.write(bytes));
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitBoundMs);
     while (stream->receiveCount() < before + static_cast<int>(bytes.size())) {
@@ -76,10 +77,10 @@ void EngineRig::unitSends(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::vector<std::uint8_t> EngineRig::unitReads(std::size_t n) {
-    return pty.readExactly(n, kWaitBoundMs);
+    return farEnd.readExactly(n, kWaitBoundMs);
 }
 
-std::vector<std::uint8_t> EngineRig::unitReadsAll() { return pty.readFor(30); }
+std::vector<std::uint8_t> EngineRig::unitReadsAll() { return farEnd.readFor(30); }
 
 int EngineRig::runEngine() {
     int steps = 1;

@@ -9,19 +9,19 @@
 
 #include "flash_loader.h"
 #include "image_file.h"
-#include "posix_serial_device.h"
-#include "pty_pair.h"
+#include "port_peer.h"
 #include "receiver_link.h"
 #include "scripted_ui.h"
 #include "serial_stream.h"
 #include "test_clocks.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 
 // The surroundings of one engine under test: a fresh working directory (for
-// DEBUG.OUT), a pseudo-terminal linked as COM1 whose master plays the unit, the
-// engine's stream opened on the slave through comlink, a manual clock and a
-// receiver link.
+// DEBUG.OUT), the far end of COM1 (a pseudo-terminal) playing the unit, the
+// engine's stream opened on COM1 through the platform's serial device, a manual
+// clock and a receiver link.
 class EngineRig : public ::testing::Test {
   protected:
     EngineRig();
@@ -60,11 +60,11 @@ class EngineRig : public ::testing::Test {
     bool transferTo(class ScriptedUnit& unit);
 
     TempWorkDir dir;
-    PtyPair pty;
+    PortPeer farEnd;
     ManualClock clock;
     ScriptedUi ui;
     ReceiverLink link{ui, clock};
-    std::unique_ptr<PosixSerialDevice> device;
+    std::unique_ptr<SerialDevice> device;
     std::unique_ptr<SerialStream> stream;
     std::unique_ptr<ImageFile> image;
     std::unique_ptr<FlashLoader> engine;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "image_file.h"
-#include "pty_pair.h"
 #include "test_images.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 namespace {

@@ -1,6 +1,7 @@
 #include "dialog_host.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <array>
@@ -12,12 +13,19 @@
 namespace zamel::testing {
 namespace {
 
-struct Pipe {
+// A pipe that a dialog waits on as on a port; the host watches its read end.
+struct Pipe final : InputSource {
     Pipe() { EXPECT_EQ(::pipe(fds.data()), 0); }
-    ~Pipe() {
+    ~Pipe() override {
         for (int fd : fds) ::close(fd);
     }
     void send(char byte) const { EXPECT_EQ(::write(fds[1], &byte, 1), 1); }
+    int waitReadable(int timeoutMs) override {
+        pollfd watched{fds[0], POLLIN, 0};
+        return ::poll(&watched, 1, timeoutMs) > 0 ? 1 : 0;
+    }
+    bool hungUp() const override { return false; }
+    std::intptr_t inputEvent() override { return fds[0]; }
     std::array<int, 2> fds{-1, -1};
 };
 
@@ -26,7 +34,7 @@ struct Pipe {
 // refuses the first Cancel, and ends when it reads 'x'.
 class WaitingController final : public DialogController {
   public:
-    WaitingController(const Pipe& first, const Pipe& second) : first_(first), second_(second) {}
+    WaitingController(Pipe& first, Pipe& second) : first_(first), second_(second) {}
 
     std::string caption() const override { return "Waiting \x93here\x94"; }
     void onInit() override { startTimer(1, 20); }
@@ -40,10 +48,10 @@ class WaitingController final : public DialogController {
     void onCancel() override {
         if (++cancels == 2) endDialog(DialogResult::Cancel);
     }
-    int waitDescriptor() const override { return (switched ? second_ : first_).fds[0]; }
+    InputSource* waitSource() const override { return switched ? &second_ : &first_; }
     void onReadable() override {
         char byte = 0;
-        if (::read(waitDescriptor(), &byte, 1) != 1) return;
+        if (::read((switched ? second_ : first_).fds[0], &byte, 1) != 1) return;
         received += byte;
         switched = switched || byte == 'r';
         if (byte == 'x') endDialog(DialogResult::Ok);
@@ -55,8 +63,8 @@ class WaitingController final : public DialogController {
     std::string received;
 
   private:
-    const Pipe& first_;
-    const Pipe& second_;
+    Pipe& first_;
+    Pipe& second_;
 };
 
 TEST(DialogHost, RunsTheControllersTimersAndPortWatchAndPassesCancelOn) {

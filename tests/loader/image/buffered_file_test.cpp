@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pty_pair.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 namespace {

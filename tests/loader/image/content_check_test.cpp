@@ -9,11 +9,11 @@
 #include "firmware_confirmation.h"
 #include "image_file.h"
 #include "image_test_files.h"
-#include "pty_pair.h"
 #include "receiver_link.h"
 #include "scripted_ui.h"
 #include "test_clocks.h"
 #include "upload_dialog_line.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "image_test_files.h"
-#include "pty_pair.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 namespace {

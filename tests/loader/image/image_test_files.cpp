@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "pty_pair.h"
+#include "host_command.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 
@@ -58,7 +59,7 @@ bool objcopySRecord(const std::string& binPath, const std::string& srecPath,
                   "objcopy -I binary -O srec --change-addresses 0x%08X --srec-forceS3 "
                   "--srec-len=%d '%s' '%s'",
                   address, recordLength, binPath.c_str(), srecPath.c_str());
-    return std::system(command) == 0;
+    return runHostCommand(command);
 }
 
 std::vector<Block> readAllBlocks(ImageFile& image, std::int32_t maxLength) {

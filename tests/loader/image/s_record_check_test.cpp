@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "pty_pair.h"
+#include "work_dir.h"
 
 namespace zamel::testing {
 namespace {
@@ -40,8 +40,10 @@ TEST(SRecordCheck, NamesTheFirstDamagedLineAndWhatIsWrong) {
     };
     const Case cases[] = {
         {"S3152D004000000102030405060708090A0B0C0D0E0F06", "has a wrong checksum"},
-        {"S3152D0040000001020304050607G8090A0B0C0D0E0F05", "holds a character that is not a hex digit"},
-        {"S3162D004000000102030405060708090A0B0C0D0E0F05", "has a byte count that does not match its length"},
+        {"S3152D0040000001020304050607G8090A0B0C0D0E0F05",
+         "holds a character that is not a hex digit"},
+        {"S3162D004000000102030405060708090A0B0C0D0E0F05",
+         "has a byte count that does not match its length"},
         {"S3152D004000000102030405060708090A0B0C0D0E0F0", "has an odd number of hex digits"},
         {"S4152D004000000102030405060708090A0B0C0D0E0F05", "has an unknown record type"},
         {"S3", "is not an S-record"},

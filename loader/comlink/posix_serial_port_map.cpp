@@ -1,5 +1,3 @@
-#include "serial_port_map.h"
-
 #include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -11,6 +9,7 @@
 #include <set>
 
 #include "comlink.h"
+#include "serial_port_map.h"
 
 namespace zamel {
 namespace {
@@ -164,6 +163,8 @@ std::string describePort(const PortMapping& mapping) {
             return mapping.path + " (USB modem-class adapter)";
         case PortOrigin::Uart:
             return mapping.path + " (built-in serial port)";
+        case PortOrigin::System:
+            break;
     }
     return mapping.path;
 }

@@ -1,13 +1,11 @@
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdlib>
 
+#include "console_signals.h"
 #include "console_ui.h"
 #include "loader_app.h"
 #include "receiver_link.h"
 #include "system_clock.h"
-#include "zamel_program.h"
+#include "zamel_console.h"
 
 namespace zamel {
 
@@ -15,21 +13,6 @@ namespace {
 
 // No one at the keyboard can press Cancel: a receiver silent this long ends the run.
 constexpr std::int64_t kReceiverSilenceLimitMs = 60'000;
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-void noteStopSignal(int signalNumber) { stopSignal = signalNumber; }
-
-// Ctrl+C and a terminating signal only set a flag: the run looks at it between
-// ticks, where it can still close the port and say what state the receiver is in.
-void catchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = noteStopSignal;
-    sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a wait on the port returns at once.
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // The last line: what the run did, for the person or script that started it.
 int finish(std::FILE* out, const LoaderApp& app) {
@@ -79,7 +62,7 @@ int runZamelConsole(std::FILE* out) {
     // Leaves from wherever the run is: the port is closed, and a transfer in
     // progress is named for what it is.
     const auto stopIfAsked = [&] {
-        if (stopSignal == 0) return;
+        if (stopSignal() == 0) return;
         if (console != nullptr) console->endProgressLine();
         if (running != nullptr && running->transferRunning())
             std::fprintf(out,
@@ -88,13 +71,13 @@ int runZamelConsole(std::FILE* out) {
         if (runningLink != nullptr) runningLink->close();
         std::fprintf(out,
                      "zamel: stopped by signal %d: the upload did not complete (exit status %d).\n",
-                     static_cast<int>(stopSignal), kExitInterrupted);
+                     stopSignal(), kExitInterrupted);
         std::fflush(out);
         std::exit(kExitInterrupted);
     };
     ConsoleUi ui(out, clock,
                  {.receiverSilenceLimitMs = kReceiverSilenceLimitMs,
-                  .terminal = ::isatty(::fileno(out)) == 1,
+                  .terminal = isTerminal(out),
                   .checkpoint = stopIfAsked});
     console = &ui;
     ReceiverLink link(ui, clock);
