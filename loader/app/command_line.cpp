@@ -36,7 +36,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return refuse("one FILE only, not '" + line.codeFile + "' and '" + argument + "'");
         } else if (argument.empty() || argument.size() > kPathLimit) {
             return refuse("'" + argument + "': a path of 1 to 255 characters is needed");
-        } else if (const std::string why = whyUnreadable(argument); !why.empty()) {
+        } else if (const std::string why = unreadableReason(argument); !why.empty()) {
             return refuse("cannot read '" + argument + "': " + why);
         } else {
             line.codeFile = argument;

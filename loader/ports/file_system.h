@@ -59,6 +59,6 @@ bool replaceFile(const std::string& path, std::string_view text);
 
 // Empty when the path is a regular file that can be read, else why not, in the
 // platform's own words ("No such file or directory", "not a regular file").
-std::string whyUnreadable(const std::string& path);
+std::string unreadableReason(const std::string& path);
 
 }  // namespace zamel

@@ -133,7 +133,7 @@ bool replaceFile(const std::string& path, std::string_view text) {
     return false;
 }
 
-std::string whyUnreadable(const std::string& path) {
+std::string unreadableReason(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::strerror(errno);
     struct stat node {};

@@ -143,7 +143,7 @@ bool replaceFile(const std::string& path, std::string_view text) {
     return false;
 }
 
-std::string whyUnreadable(const std::string& path) {
+std::string unreadableReason(const std::string& path) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

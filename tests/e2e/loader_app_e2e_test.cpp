@@ -322,9 +322,10 @@ TEST_F(LoaderAppEndToEnd, CompletedUploadToTalvaneGpsIsNotSentAgainUnasked) {
     setLinkPath(writeCodeSRecords(dir.path(), "code.srec", code));
 
     ui.expectChoice("UPLOAD FILE", "Upload File");
-    ui.expectMessage("Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\nwith "
-                     "version 3.09",
-                     "Confirm", MessageIcon::Question, MessageAnswer::Ok);
+    ui.expectMessage(
+        "Unit currently contains firmware\nversion 3.08\n\nThis will overwrite\nwith "
+        "version 3.09",
+        "Confirm", MessageIcon::Question, MessageAnswer::Ok);
     expectStatus("Upload complete");
     app.upload();
     EXPECT_FALSE(link.codeSelected);

@@ -279,8 +279,8 @@ TEST_F(ContentCheckTest, ConfirmationSaysWhenTheFileIsOlderAndThenDefaultsToCanc
             confirmText(c.unitMajor, c.unitMinor, 1, 10, c.older ? kOlderVersionNote : ""),
             kConfirmTitle, MessageIcon::Question, MessageAnswer::Ok);
         EXPECT_TRUE(confirmFirmwareVersion(link, ui, &image));
-        EXPECT_EQ(ui.askedButtons().back(), c.older ? MessageButtons::OkCancelDefaultCancel
-                                                    : MessageButtons::OkCancel)
+        EXPECT_EQ(ui.askedButtons().back(),
+                  c.older ? MessageButtons::OkCancelDefaultCancel : MessageButtons::OkCancel)
             << c.unitMajor << "." << c.unitMinor;
     }
     EXPECT_EQ(ui.pendingQuestions(), 0u);

@@ -62,8 +62,8 @@ TEST(SRecordCheck, NamesTheFirstDamagedLineAndWhatIsWrong) {
 // (Ctrl-Z), a comment, a stray line of text. The check must not refuse them.
 TEST(SRecordCheck, PassesOverLinesThatDoNotBeginWithS) {
     TempWorkDir dir;
-    const auto check = checkText(kHeader + "; made by hand\n" + kData + "s3 in lower case\n" + kEnd +
-                                 "\x1a");
+    const auto check =
+        checkText(kHeader + "; made by hand\n" + kData + "s3 in lower case\n" + kEnd + "\x1a");
     EXPECT_TRUE(check.intact) << check.fault << " at " << check.faultLine;
     EXPECT_EQ(check.dataBytes, 16u);
 }
