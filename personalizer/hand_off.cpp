@@ -1,9 +1,8 @@
 #include "hand_off.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -15,8 +14,8 @@ namespace {
 constexpr const char* kInstalledDocDir = TAGWRIGHT_INSTALLED_DOC_DIR;
 
 bool fileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    std::error_code error;
+    return std::filesystem::exists(path, error);
 }
 
 // printf-style formatting of one message with string arguments.
@@ -126,7 +125,7 @@ std::string HandOff::startFailureText(const StartResult& result, const std::stri
             break;
     }
     return result.systemError != 0 ? format("Could not start %s: %s", program.c_str(),
-                                            std::strerror(result.systemError))
+                                            systemErrorText(result.systemError).c_str())
                                    : format("Could not start %s", program.c_str());
 }
 

@@ -15,8 +15,10 @@ namespace tagwright {
 class HandOff {
   public:
     static constexpr const char* kReadMeName = "ReadMeTagwright.txt";
-    static constexpr const char* kViewer = "xdg-open";
-    static constexpr const char* kLoaderName = "zamel";
+    // The platform's text viewer, looked up on the search path ("xdg-open";
+    // Notepad on Windows), and the loader's program file ("zamel", "zamel.exe").
+    static const char* const kViewer;
+    static const char* const kLoaderName;
     // How long the viewer is watched for a quick failure: xdg-open ends at once
     // when no program stands behind it for text files.
     static constexpr auto kViewerWatch = std::chrono::milliseconds(2000);

@@ -1,9 +1,8 @@
 #include "personalizer_startup.h"
 
-#include <unistd.h>
-
-#include <array>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "hand_off.h"
@@ -45,8 +44,9 @@ std::string missingFirmwareNames(const PersonalizerApp& app) {
 StartupOutcome runPersonalizer(PersonalizerApp& app, StartupPorts ports) {
     // A directory whose name does not fit the path capacity counts as one that
     // cannot be had: every path built from it would be cut.
-    std::array<char, kPathCapacity + 1> cwd{};
-    if (::getcwd(cwd.data(), cwd.size()) == nullptr || !app.setWorkDir(cwd.data())) {
+    std::error_code error;
+    const std::string cwd = std::filesystem::current_path(error).string();
+    if (error || cwd.size() > kPathCapacity || !app.setWorkDir(cwd)) {
         ports.ui.showMessage("Problems getting the current directory name", MessageIcon::Error);
         return StartupOutcome::NoWorkDir;
     }

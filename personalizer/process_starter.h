@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ enum class StartError {
 
 struct StartResult {
     StartError error = StartError::None;
-    int systemError = 0;  // the errno behind error, 0 on success
+    int systemError = 0;  // the system error (errno, Windows error code) behind error, 0 on success
     // How a started program ended while it was watched: its exit status, or 128
     // and the signal that killed it; none when it ran on or was not watched.
     std::optional<int> exitStatus;
@@ -33,6 +34,8 @@ struct StartResult {
 
 // Maps an errno from starting a program to the reasons above.
 StartError startErrorFromErrno(int errorNumber);
+// The platform's own words for the system error behind a failed start.
+std::string systemErrorText(int systemError);
 
 // Starts a program without waiting for it to finish. A program name without a
 // slash is looked up on the search path; arguments follow the program's own name.
@@ -58,5 +61,17 @@ class PosixProcessStarter final : public ProcessStarter {
     StartResult start(const std::string& program, const std::vector<std::string>& arguments,
                       std::chrono::milliseconds watch) override;
 };
+
+// CreateProcess; the watch waits on the process itself. The started program
+// runs on by itself once its handles are closed.
+class Win32ProcessStarter final : public ProcessStarter {
+  public:
+    using ProcessStarter::start;
+    StartResult start(const std::string& program, const std::vector<std::string>& arguments,
+                      std::chrono::milliseconds watch) override;
+};
+
+// The starter of the platform the program was built for.
+std::unique_ptr<ProcessStarter> systemProcessStarter();
 
 }  // namespace tagwright

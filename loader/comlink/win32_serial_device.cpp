@@ -645,7 +645,9 @@ bool Win32SerialDevice::writeStillPending() {
 }
 
 bool Win32SerialDevice::armInputWait() {
-    if (waitPending_) return true;
+    if (waitPending_ && !HasOverlappedIoCompleted(&waitOverlap_)) return true;
+    // A wait that came true is collected: the next one must not find it set.
+    finishInputWait();
     if (!SetCommMask(handle_, kEventReceivedCharacter | eventMask_)) return false;
     ResetEvent(waitOverlap_.hEvent);
     waitEvents_ = 0;

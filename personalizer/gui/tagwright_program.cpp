@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <memory>
 #include <thread>
 
 #include "personalizer_app.h"
@@ -22,12 +23,12 @@ int runTagwright(const std::string& programDir) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tagwright/tagwright_emblem.xpm")));
 
     QtPersonalizerUi ui;
-    PosixProcessStarter starter;
+    const std::unique_ptr<ProcessStarter> starter = systemProcessStarter();
     QtPersonalizerWindow window;
     PersonalizerApp app(ui);
     const StartupOutcome outcome = runPersonalizer(
         app,
-        StartupPorts{ui, starter, window,
+        StartupPorts{ui, *starter, window,
                      [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); },
                      programDir});
     return outcome == StartupOutcome::WindowClosed ? 0 : 1;

@@ -4,15 +4,26 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
 
 namespace tagwright::testing {
 
 ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tagwright-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    std::random_device seed;
+    std::mt19937 names(seed());
+    for (int tries = 0; tries < 100 && path_.empty(); ++tries) {
+        const std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() /
+            ("tagwright-" + std::to_string(names() % 100'000'000));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = candidate.string();
+        }
+    }
+    if (path_.empty()) {
         std::abort();
     }
-    path_ = pattern;
 }
 
 ScratchDir::~ScratchDir() {

@@ -1,11 +1,11 @@
-#include "whole_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <vector>
+
+#include "whole_file.h"
 
 namespace tagwright {
 

@@ -1,5 +1,3 @@
-#include "process_starter.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -8,6 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+
+#include "hand_off.h"
+#include "process_starter.h"
 
 extern char** environ;
 
@@ -120,6 +122,16 @@ void reap(pid_t child) {
 }
 
 }  // namespace
+
+// The desktop's opener for the read-me, and the loader as the build names it.
+const char* const HandOff::kViewer = "xdg-open";
+const char* const HandOff::kLoaderName = "zamel";
+
+std::string systemErrorText(int systemError) { return std::strerror(systemError); }
+
+std::unique_ptr<ProcessStarter> systemProcessStarter() {
+    return std::make_unique<PosixProcessStarter>();
+}
 
 StartError startErrorFromErrno(int errorNumber) {
     switch (errorNumber) {
