@@ -244,18 +244,20 @@ class Soak {
             std::printf("outcome: %s%s%s\nfiles kept in %s\n", outcomeName(verdict.outcome),
                         verdict.detail.empty() ? "" : ": ", verdict.detail.c_str(),
                         run.dir.c_str());
-        } else {
+        } else if (clean) {
             std::error_code ignored;
             std::filesystem::remove_all(run.dir, ignored);
-        }
-        if (!clean && !options_.verbose) {
-            // The plan without its seed and receiver command line, which the replay shows.
+        } else {
+            // The plan without its seed and receiver command line, which the replay
+            // shows; the run's files stay for a failure that a replay may not repeat.
             std::string plan = drawPlan(run.seed).describe();
             plan = "  " + plan.substr(plan.find(": ") + 2);
             plan = plan.substr(0, plan.rfind("  receiver-sim"));
-            std::printf("seed %u: %s: %s\n%s  replay: %s --seed %u --verbose\n", run.seed,
-                        outcomeName(verdict.outcome), verdict.detail.c_str(), plan.c_str(),
-                        program_.c_str(), run.seed);
+            std::printf(
+                "seed %u: %s: %s\n%s  files kept in %s (DEBUG.OUT, %s, flash dump)\n"
+                "  replay: %s --seed %u --verbose\n",
+                run.seed, outcomeName(verdict.outcome), verdict.detail.c_str(), plan.c_str(),
+                run.dir.c_str(), kErrorFile, program_.c_str(), run.seed);
         }
         std::fflush(stdout);
     }
