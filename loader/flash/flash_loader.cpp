@@ -153,10 +153,12 @@ void FlashLoader::sendEnd() {
 bool FlashLoader::startNextSegment() {
     if (segment_ + 1 >= plan_.size()) return false;
     moveCursorTo(segment_ + 1, 0);
-    const SegmentWindow& window = plan_[segment_].window;
+    const std::vector<TransferBlock>& blocks = plan_[segment_].blocks;
     state = FlashLoaderState::SendRec;
-    debugLog.line("SECOND FILE - %08lx to %08lx", static_cast<unsigned long>(window.first),
-                  static_cast<unsigned long>(window.last));
+    debugLog.line("SECOND FILE - %08lx to %08lx",
+                  static_cast<unsigned long>(blocks.empty() ? 0 : blocks.front().address),
+                  static_cast<unsigned long>(
+                      blocks.empty() ? 0 : blocks.back().address + blocks.back().length));
     return true;
 }
 
@@ -337,6 +339,7 @@ bool FlashLoader::onSendRec() {
     const TransferBlock* block = cursorBlock();
     if (block == nullptr) {
         recordLength = 0;
+        debugLog.line("Read 0 bytes for address %08lx", static_cast<unsigned long>(currentAddress));
         noteSendTime();
         state = FlashLoaderState::FileDone;
         debugLog.line("SEND REC - 0 len");
@@ -627,7 +630,9 @@ void FlashLoader::moveCursorTo(std::size_t segment, std::size_t block) {
         bytesSent = next->dataOffset;
     } else if (segment_ < plan_.size() && !plan_[segment_].blocks.empty()) {
         const TransferBlock& last = plan_[segment_].blocks.back();
-        bytesSent = last.dataOffset + last.length + (last.length & 1u);
+        const std::uint32_t padded = last.length + (last.length & 1u);
+        currentAddress = last.address + padded;
+        bytesSent = last.dataOffset + padded;
     }
 }
 

@@ -92,6 +92,12 @@ bool fitWindow(std::vector<Piece>& pieces, const SegmentWindow& window, std::str
 
 }  // namespace
 
+bool TransferSegment::holdsAny(std::uint32_t first, std::uint32_t last) const {
+    return std::any_of(blocks.begin(), blocks.end(), [&](const TransferBlock& block) {
+        return block.address <= last && std::uint64_t{block.address} + block.length > first;
+    });
+}
+
 std::uint32_t TransferSegment::lastWritten() const {
     std::uint64_t last = 0;
     for (const TransferBlock& block : blocks)

@@ -43,6 +43,8 @@ struct TransferSegment {
     std::span<const std::uint8_t> blockData(const TransferBlock& block) const {
         return std::span(data).subspan(block.dataOffset, block.length);
     }
+    // Whether a record holds data at some address of [first, last].
+    bool holdsAny(std::uint32_t first, std::uint32_t last) const;
     // The last address a record of this segment writes, its pad byte included.
     std::uint32_t lastWritten() const;
 };

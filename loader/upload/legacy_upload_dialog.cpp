@@ -209,27 +209,29 @@ bool LegacyUploadDialog::imagesIntact() {
         // The code pass erases the boot block with the rest of the code region, and
         // only the code file can give it back: code without it would leave the unit
         // unable to start.
-        if (ready && bootReloadNeeded && !bootBlockPass()) {
-            std::optional<TransferSegment> bootBlock;
-            ready = checkFile(*codeImage, bootBlockWindow(), "Error reading code file", bootBlock,
-                              kBootBlockNeeded);
-            // The boot block begins at its first byte: data only further up leaves
-            // the unit without the start of it.
-            if (ready && bootBlock->blocks.front().address != kBootBlockAddress) {
-                showPreflightRefusal(ui_, "Error reading code file", codeImage->path,
-                                     std::string("It holds no data at 0x00070000, where the boot "
-                                                 "block begins.") +
-                                         kBootBlockNeeded);
-                fileRefused = true;
-                ready = false;
-            }
-        }
+        if (ready && bootReloadNeeded && !bootBlockPass()) ready = codeHoldsBootBlock();
     }
     if (ready && includeDatabase && databaseImage) {
         ready = checkFile(*databaseImage, uploadWindow(UploadFileRole::LegacyDatabase),
                           "Error reading database file", databaseSegment_);
     }
     return ready;
+}
+
+// The boot block begins at its first byte: code with data only further up leaves
+// the unit without the start of it.
+bool LegacyUploadDialog::codeHoldsBootBlock() {
+    const char* missing = nullptr;
+    if (!codeSegment_->holdsAny(kBootBlockAddress, kCodeEnd)) {
+        missing = "It holds no data from 0x00070000 to 0x0009FFFF.";
+    } else if (!codeSegment_->holdsAny(kBootBlockAddress, kBootBlockAddress)) {
+        missing = "It holds no data at 0x00070000, where the boot block begins.";
+    }
+    if (missing == nullptr) return true;
+    showPreflightRefusal(ui_, "Error reading code file", codeImage->path,
+                         std::string(missing) + kBootBlockNeeded);
+    fileRefused = true;
+    return false;
 }
 
 bool LegacyUploadDialog::checkFile(ImageFile& image, const SegmentWindow& window,

@@ -90,6 +90,7 @@ class LegacyUploadDialog final : public TransferDialog {
     // The whole-file check of every image the pass sends, before the receiver is
     // told anything; keeps the files read for the engine.
     bool imagesIntact();
+    bool codeHoldsBootBlock();
     bool checkFile(ImageFile& image, const SegmentWindow& window, const char* firstLine,
                    std::optional<TransferSegment>& segment, const char* why = "");
     // Upload command, boot loader, content checks, engine.

@@ -88,7 +88,6 @@ PreflightResult preflightImage(ImageFile& image, const SegmentWindow& window) {
 }
 
 PreflightResult preflightUploadFile(const std::string& path, UploadFileRole role) {
-    if (const auto fault = fileFault(path)) return {false, *fault, 0, std::nullopt};
     ImageFile image(path);
     return preflightImage(image, uploadWindow(role));
 }

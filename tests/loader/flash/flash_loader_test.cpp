@@ -374,7 +374,7 @@ TEST_F(FlashLoaderTest, SecondFileContinuesWithoutErase) {
     const Bytes frame = unitReads(310);
     EXPECT_EQ(frameAddress(frame), 0xA0000u);
     EXPECT_EQ(Bytes(frame.begin() + 7, frame.begin() + 307), secondImage);
-    EXPECT_TRUE(logHas("SECOND FILE - 000a0000 to ffffffff"));
+    EXPECT_TRUE(logHas("SECOND FILE - 000a0000 to 000a012c"));
 }
 
 // Each time-out fires once the whole-second difference exceeds its limit, not before.

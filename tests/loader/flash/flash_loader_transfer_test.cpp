@@ -156,6 +156,7 @@ TEST_F(FlashLoaderTransferTest, DebugLogOfACleanTransfer) {
         "SEND REC - 16 bytes: 5b 00 05 2d 00 40 00 01 02 03 04 05 00 6a 06 5d",
         "WAIT REC - OK",
         "PROG - OK",
+        "Read 0 bytes for address 2d004006",
         "SEND REC - 0 len",
         "FILE DONE",
         "SEND END - OK",
