@@ -102,26 +102,5 @@ TEST(ImageShape, MarksStandWhereTheLoaderLooksForThem) {
     }
 }
 
-// The sizes that break uploads must all come up in a modest number of draws.
-TEST(ImageShape, DrawsEmptyTinyOddWholeRecordAndSectorSizes) {
-    std::set<std::string> seen;
-    for (std::uint32_t seed = 1; seed <= 400; ++seed) {
-        Rng rng(seed);
-        const ImageShape map = drawImage(rng, ImageRole::Map, marks());
-        const std::uint64_t n = map.dataBytes();
-        if (n == 0) seen.insert("empty");
-        if (n == 1) seen.insert("one byte");
-        if (n > 1 && n % 2 == 1) seen.insert("odd");
-        if (n > 0 && n % kRecordBytes == 0) seen.insert("whole records");
-        if (n > kSectorBytes - 3 && n < kSectorBytes + 3) seen.insert("sector boundary");
-        const ImageShape code = drawImage(rng, ImageRole::FlashCode, marks());
-        if (code.summary.find("gaps") != std::string::npos) seen.insert("gaps");
-        if (code.summary.find("last record first") != std::string::npos)
-            seen.insert("out of order");
-    }
-    EXPECT_EQ(seen, (std::set<std::string>{"empty", "one byte", "odd", "whole records",
-                                           "sector boundary", "gaps", "out of order"}));
-}
-
 }  // namespace
 }  // namespace zamel::soak
